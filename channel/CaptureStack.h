@@ -1,0 +1,94 @@
+#pragma once
+// The capture-stack port: the system device enumerator, device monikers,
+// property bags, capture filters and their kernel-streaming interfaces.
+// Every operation answers with the HRESULT the Windows call would give, and
+// never throws. Interface references are shared_ptr: dropping the last one
+// is the Release.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "runtime/Guid.h"
+#include "runtime/ResultCodes.h"
+
+namespace norvik {
+
+// IKsControl: kernel-streaming property requests to a capture filter. The
+// property is a 32-byte KSP_NODE. A call may block; it may be made from a
+// worker thread while the caller holds its own reference.
+class KsControl {
+public:
+    virtual ~KsControl() = default;
+    virtual HResult KsProperty(const void* property, std::uint32_t propertyLength, void* data,
+                               std::uint32_t dataLength, std::uint32_t* bytesReturned) = 0;
+};
+
+// IKsTopologyInfo: node count and node types of a capture filter.
+class KsTopologyInfo {
+public:
+    virtual ~KsTopologyInfo() = default;
+    virtual HResult GetNumNodes(std::uint32_t* count) = 0;
+    virtual HResult GetNodeType(std::uint32_t index, Guid* type) = 0;
+};
+
+// The capture filter a moniker binds to (IBaseFilter), asked for its
+// interfaces (QueryInterface).
+class CaptureFilter {
+public:
+    virtual ~CaptureFilter() = default;
+    virtual HResult QueryTopologyInfo(std::shared_ptr<KsTopologyInfo>* out) = 0;
+    virtual HResult QueryKsControl(std::shared_ptr<KsControl>* out) = 0;
+};
+
+// IPropertyBag: "FriendlyName" and "DevicePath", read as VT_BSTR.
+class PropertyBag {
+public:
+    virtual ~PropertyBag() = default;
+    virtual HResult Read(const std::wstring& name, std::wstring* value) = 0;
+};
+
+// IMoniker of one video input device.
+class DeviceMoniker {
+public:
+    virtual ~DeviceMoniker() = default;
+    virtual HResult GetDisplayName(std::wstring* name) = 0;
+    virtual HResult BindToStorage(std::shared_ptr<PropertyBag>* out) = 0;
+    virtual HResult BindToObject(std::shared_ptr<CaptureFilter>* out) = 0;
+};
+
+// IEnumMoniker: Next gives one moniker per call, S_OK while any remain.
+class MonikerEnumerator {
+public:
+    virtual ~MonikerEnumerator() = default;
+    virtual HResult Reset() = 0;
+    virtual HResult Next(std::shared_ptr<DeviceMoniker>* out) = 0;
+};
+
+// ICreateDevEnum: S_FALSE and no enumerator when the category is empty.
+class DeviceEnumerator {
+public:
+    virtual ~DeviceEnumerator() = default;
+    virtual HResult CreateClassEnumerator(const Guid& category, std::uint32_t flags,
+                                          std::shared_ptr<MonikerEnumerator>* out) = 0;
+};
+
+// An opaque bind context (IBindCtx).
+class BindContext {
+public:
+    virtual ~BindContext() = default;
+};
+
+class CaptureStack {
+public:
+    virtual ~CaptureStack() = default;
+    // CoCreateInstance(CLSID_SystemDeviceEnum, ..., IID_ICreateDevEnum).
+    virtual HResult CreateDeviceEnumerator(std::shared_ptr<DeviceEnumerator>* out) = 0;
+    // CreateBindCtx(0, ...).
+    virtual HResult CreateBindContext(std::shared_ptr<BindContext>* out) = 0;
+    // MkParseDisplayName: a moniker for a display name obtained earlier.
+    virtual HResult ParseDisplayName(BindContext& context, const std::wstring& displayName,
+                                     std::shared_ptr<DeviceMoniker>* out) = 0;
+};
+
+}  // namespace norvik

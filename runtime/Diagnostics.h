@@ -1,0 +1,14 @@
+#pragma once
+// printf-style diagnostic lines through the runtime's one sink. Narrow lines
+// keep their bytes; wide lines are formatted as wide text (write %ls for a
+// wide string argument) and handed to the runtime as such.
+
+#include "runtime/Runtime.h"
+
+namespace norvik {
+
+void DiagPrint(Runtime& runtime, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+void DiagPrintWide(Runtime& runtime, const wchar_t* format, ...);
+
+}  // namespace norvik
