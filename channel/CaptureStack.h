@@ -82,6 +82,8 @@ public:
 class CaptureStack {
 public:
     virtual ~CaptureStack() = default;
+    // CoInitializeEx(NULL, COINIT_APARTMENTTHREADED) on the calling thread.
+    virtual HResult InitializeApartment() { return 0; }
     // CoCreateInstance(CLSID_SystemDeviceEnum, ..., IID_ICreateDevEnum).
     virtual HResult CreateDeviceEnumerator(std::shared_ptr<DeviceEnumerator>* out) = 0;
     // CreateBindCtx(0, ...).

@@ -94,7 +94,7 @@ std::intptr_t CWnd::DefaultProcessing(const Message& message)
     return window_ ? window_->DefaultProcessing(controlId_, message) : 0;
 }
 
-std::intptr_t CWnd::Default() { return current_ ? CWnd::DefaultProcessing(*current_) : 0; }
+std::intptr_t CWnd::Default() { return current_ ? DefaultProcessing(*current_) : 0; }
 
 CDialog::CDialog(DialogHost& host, int templateId, std::wstring applicationTitle)
     : host_(host), templateId_(templateId), applicationTitle_(std::move(applicationTitle))

@@ -1,0 +1,95 @@
+#pragma once
+// The worker thread of a channel. Each request handed to it waits at most
+// 500 ms of real time for the answer. A request not answered in time is
+// abandoned: its thread is detached and left to finish the blocked control
+// call on its own, touching only the request block it shares with the
+// requester (copies of the property record and the data, the result, the
+// byte count and its own reference to the control interface). The late
+// answer therefore never reaches the channel, the caller's buffer or an
+// interface the channel has released, and the next request starts a fresh
+// thread. Nothing is ever killed inside a driver call.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "channel/CaptureStack.h"
+#include "channel/KsNode.h"
+#include "runtime/ResultCodes.h"
+#include "runtime/Runtime.h"
+
+namespace norvik {
+
+struct XuChannel;
+
+// How long a requester waits for one hand-off (real time, not the runtime's
+// clock: the wait bounds how long the operator's thread is held).
+constexpr std::chrono::milliseconds kWorkerTimeLimit{500};
+
+// One request as the worker thread sees it. Shared between the requester and
+// the thread; after a timeout only the thread still holds it.
+struct WorkerRequest {
+    KsNodeProperty property{};
+    std::uint32_t propertyLength = 0;
+    std::vector<std::uint8_t> data;  // copy of the caller's buffer
+    bool hasData = false;            // false: the caller passed no buffer
+    std::uint32_t dataLength = 0;
+    std::shared_ptr<KsControl> control;
+    std::uint32_t bytesReturned = 0;
+    HResult result = HResult(kWaitTimeout);
+    bool done = false;  // guarded by the mutex of the WorkerLink it was handed to
+};
+
+// The work run on the worker thread for one request.
+using WorkerTask = void (*)(WorkerRequest& request);
+
+// What one worker thread shares with its requester: the go and done signals
+// and the slot a request is handed over in. Each thread has its own link, so
+// a done signal from an abandoned thread can never end a later request's
+// wait.
+struct WorkerLink {
+    std::mutex mutex;
+    std::condition_variable go;
+    std::condition_variable done;
+    WorkerTask task = nullptr;
+    std::shared_ptr<WorkerRequest> request;  // handed over, taken by the thread
+    bool stop = false;  // set on abandonment and at close: leave after the current task
+};
+
+// One per channel, owned by it.
+struct ChannelWorker {
+    WorkerTask task = nullptr;                // always IssuePendingRequest
+    std::shared_ptr<WorkerRequest> context;   // the request being handed off
+    std::shared_ptr<WorkerLink> link;         // null when no thread runs
+    std::thread thread;                       // not joinable when no thread runs
+    std::mutex lock;                          // held by the requester for one hand-off
+
+    ChannelWorker() = default;
+    ChannelWorker(const ChannelWorker&) = delete;
+    ChannelWorker& operator=(const ChannelWorker&) = delete;
+    // Stops and joins an idle thread. A detached (abandoned) thread is not
+    // this worker's any more and ends by itself when its call returns.
+    ~ChannelWorker();
+
+    bool HasThread() const { return thread.joinable(); }
+};
+
+// Allocates a worker with no thread; null when memory is short.
+std::unique_ptr<ChannelWorker> CreateChannelWorker();
+
+// Hands the channel's pending request to the worker thread (creating the
+// thread when there is none) and waits at most kWorkerTimeLimit. True: the
+// answer came in time, and the result, the byte count and the data were
+// copied back into the channel and the caller's buffer. False: no worker, or
+// no answer in time ("timeout!\n" written, the thread abandoned, the
+// channel's lastResult and bytesReturned left as they were).
+bool RunOnWorker(Runtime& runtime, ChannelWorker* worker, XuChannel* channel);
+
+// The worker task: one KsProperty call on the request's own copies.
+void IssuePendingRequest(WorkerRequest& request);
+
+}  // namespace norvik

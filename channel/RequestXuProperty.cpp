@@ -1,0 +1,63 @@
+#include "channel/ChannelWorker.h"
+#include "channel/KsNode.h"
+#include "channel/NodeRequests.h"
+#include "runtime/Diagnostics.h"
+
+namespace norvik {
+
+namespace {
+
+constexpr int kWorkerAttempts = 2;
+constexpr std::uint32_t kRetryPauseMs = 200;
+
+// The length query and selector 0: on the calling thread, no time limit.
+bool RequestDirect(Runtime& runtime, XuChannel& channel, KsNodeProperty& property,
+                   std::uint8_t* data, std::uint16_t length)
+{
+    std::uint32_t bytes = 0;
+    const HResult result =
+        channel.control->KsProperty(&property, sizeof property, data, length, &bytes);
+    channel.lastResult = result;
+    channel.bytesReturned = bytes;
+    if (Failed(result))
+        DiagPrint(runtime, "KsProperty error, hr = %x\n", unsigned(result));
+    return Succeeded(result);
+}
+
+}  // namespace
+
+bool RequestXuProperty(ChannelPorts& ports, XuChannel* channel, std::uint8_t cs,
+                       std::uint8_t* data, std::uint16_t length, bool isSet)
+{
+    if (!channel || !channel->control)
+        return false;
+
+    KsNodeProperty property = MakeKsNodeProperty(channel->xuGuid, cs, isSet, channel->nodeId);
+    if (cs == 0 || length == 0)
+        return RequestDirect(ports.runtime, *channel, property, data, length);
+
+    channel->pendingProperty = &property;
+    channel->pendingPropertyLength = sizeof property;
+    channel->pendingData = data;
+    channel->pendingDataLength = length;
+    channel->bytesReturned = 0;
+    // Stays if no attempt is answered. Not reset between the attempts, so an
+    // unanswered second attempt leaves the first one's error in place.
+    channel->lastResult = HResult(kWaitTimeout);
+
+    for (int attempt = 0; attempt < kWorkerAttempts; ++attempt) {
+        RunOnWorker(ports.runtime, channel->worker.get(), channel);
+        const HResult result = channel->lastResult;
+        if (result == HResult(kWaitTimeout) || Succeeded(result))
+            break;
+        ports.runtime.Sleep(kRetryPauseMs);
+    }
+
+    channel->pendingProperty = nullptr;
+    channel->pendingPropertyLength = 0;
+    channel->pendingData = nullptr;
+    channel->pendingDataLength = 0;
+    return channel->lastResult != HResult(kWaitTimeout) && Succeeded(channel->lastResult);
+}
+
+}  // namespace norvik

@@ -1,0 +1,199 @@
+#include "console/NorvikDlg.h"
+
+#include "console/DialogTemplates.h"
+#include "console/ResourceIds.h"
+#include "console/Settings.h"
+#include "runtime/Runtime.h"
+#include "shell/AboutDlg.h"
+
+namespace norvik {
+
+const MessageMapEntry CNorvikDlg::kMessageEntries[] = {
+    OnMessage<CNorvikDlg, &CNorvikDlg::OnSysCommand>(msg::kSysCommand),
+    OnMessage<CNorvikDlg, &CNorvikDlg::OnPaint>(msg::kPaint),
+    OnMessage<CNorvikDlg, &CNorvikDlg::OnQueryDragIcon>(msg::kQueryDragIcon),
+    OnCommand<CNorvikDlg, &CNorvikDlg::SetCommand>(ids::kSetButton, notify::kButtonClicked),
+    OnCommand<CNorvikDlg, &CNorvikDlg::RefreshPicker>(ids::kPicker, notify::kComboDropDown),
+    OnCommand<CNorvikDlg, &CNorvikDlg::CloseUnit>(ids::kPicker, notify::kComboSelChange),
+    OnCommand<CNorvikDlg, &CNorvikDlg::OpenUnit>(ids::kOpenButton, notify::kButtonClicked),
+    OnCommand<CNorvikDlg, &CNorvikDlg::CloseUnit>(ids::kCloseButton, notify::kButtonClicked),
+    OnCommand<CNorvikDlg, &CNorvikDlg::GetCommand>(ids::kGetButton, notify::kButtonClicked),
+    OnCommand<CNorvikDlg, &CNorvikDlg::ClearSendData>(ids::kClearSendButton, notify::kButtonClicked),
+    OnCommand<CNorvikDlg, &CNorvikDlg::ClearTransferLog>(ids::kClearLogButton, notify::kButtonClicked),
+    OnCommand<CNorvikDlg, &CNorvikDlg::OnPickerCloseUp>(ids::kPicker, notify::kComboCloseUp),
+    OnMessage<CNorvikDlg, &CNorvikDlg::OnClose>(msg::kClose),
+    OnMessage<CNorvikDlg, &CNorvikDlg::OnEraseBackground>(msg::kEraseBackground),
+    OnCommand<CNorvikDlg, &CNorvikDlg::SaveTransferLog>(ids::kSaveLogButton, notify::kButtonClicked),
+    OnCommand<CNorvikDlg, &CNorvikDlg::OnManualGuidCheck>(ids::kManualGuidCheck, notify::kButtonClicked),
+    OnCommand<CNorvikDlg, &CNorvikDlg::OnPickerEditChange>(ids::kPicker, notify::kComboEditChange),
+    OnCommand<CNorvikDlg, &CNorvikDlg::RecallLastInput>(ids::kRecallButton, notify::kButtonClicked),
+};
+
+const MessageMap CNorvikDlg::kMessageMap = {nullptr, kMessageEntries,
+                                            sizeof kMessageEntries / sizeof kMessageEntries[0]};
+
+const MessageMap* CNorvikDlg::GetMessageMap() const { return &kMessageMap; }
+
+CNorvikDlg::CNorvikDlg(const AppPorts& ports, std::wstring applicationTitle)
+    : CDialog(ports.dialogHost, ids::kMainDialog, std::move(applicationTitle)),
+      ports_(ports),
+      discoveryPorts_{ports.runtime, ports.captureStack, ports.usbHost, ports.deviceSetup},
+      channelPorts_{ports.captureStack, ports.runtime},
+      transferBuffer(new std::uint8_t[kTransferBufferSize]),
+      icon(ports.dialogHost.LoadIcon(ids::kMainIcon)),
+      siteLink(ports.runtime)
+{
+}
+
+CNorvikDlg::~CNorvikDlg()
+{
+    // A dialog ended by the cancel command skipped the close handler: the
+    // channel and the device data are still released here.
+    CloseChannel(channel);
+}
+
+void CNorvikDlg::DoDataExchange(DataExchange& exchange)
+{
+    exchange.Control(ids::kPicker, picker);
+    exchange.Control(ids::kLogList, logList);
+    exchange.Control(ids::kDataEdit, dataEdit);
+    exchange.Control(ids::kInfoEdit, infoEdit);
+    exchange.Control(ids::kCsEdit, csEdit);
+    exchange.Control(ids::kCsLengthEdit, csLengthEdit);
+    exchange.Control(ids::kStatusEdit, statusEdit);
+    exchange.Control(ids::kHexSendCheck, hexSendCheck);
+    exchange.Control(ids::kSiteLink, siteLink);
+    exchange.Control(ids::kManualGuidCheck, manualGuidCheck);
+}
+
+bool CNorvikDlg::PreTranslateMessage(const Message& message)
+{
+    return CDialog::PreTranslateMessage(message);
+}
+
+bool CNorvikDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();  // I.1: binds the control members
+
+    // I.2: the About entry of the system menu.
+    const std::wstring aboutText = Host().LoadString(ids::kAboutMenuString);
+    if (Window().HasSystemMenu() && !aboutText.empty()) {
+        Window().AppendSystemMenu(kMfSeparator, 0, L"");
+        Window().AppendSystemMenu(kMfString, ids::kAboutCommand, aboutText);
+    }
+
+    // I.3
+    Window().SetIcon(true, icon);
+    Window().SetIcon(false, icon);
+
+    // I.4, I.5
+    settingsPath = BuildSettingsPath(runtime());
+    if (!settingsPath.empty() &&
+        runtime().ReadProfileInt(kSettingsSection, kDebugKey, 0, settingsPath) != 0)
+        runtime().OpenConsole();
+
+    // I.6: the first discovery, after the console so its lines are seen.
+    RefreshPicker();
+
+    // I.7 to I.9
+    std::wstring storedGuid;
+    if (!settingsPath.empty()) {
+        inputMode = runtime().ReadProfileInt(kSettingsSection, kInputModeKey, 0, settingsPath);
+        storedGuid = runtime().ReadProfileString(kSettingsSection, kInputGuidKey, L"", 60, settingsPath);
+        if (!storedGuid.empty())
+            inputGuid = storedGuid;
+    }
+    RestoreInput(storedGuid);
+
+    // I.10, I.11
+    csEdit.SetWindowText(L"1");
+    csLength = 0;
+    dataEdit.SetWindowText(L"ABCD");
+    blankTailRows = 2;
+
+    // I.12, I.13
+    SetupLogColumns();
+
+    // I.14
+    siteLink.SetLinkTarget(maker::kWebsiteAddress);
+    siteLink.ShowWindow(kSwShow);
+    return true;  // I.15
+}
+
+void CNorvikDlg::RestoreInput(const std::wstring& storedGuid)
+{
+    if (inputMode != 0 && !storedGuid.empty()) {
+        picker.SetWindowText(inputGuid);
+        infoEdit.SetWindowText(L"");
+        picker.SetCurSel(-1);
+        return;
+    }
+    if (inputMode != 0)
+        inputMode = 0;
+    if (picker.GetCount() > 0) {
+        picker.SetCurSel(0);
+        ShowUnitInfo(picker.GetItemData(0));
+    }
+}
+
+void CNorvikDlg::SetupLogColumns()
+{
+    const int width = logList.GetWindowRect().Width();
+    logList.InsertColumn(0, L"Line", 50);
+    logList.InsertColumn(1, L"Direct", 70);
+    logList.InsertColumn(2, L"Data(HEX)", width - 280);
+    logList.InsertColumn(3, L"Data(String)", 150);
+    logList.InsertColumn(4, L"Device", 150);
+    logList.InsertColumn(5, L"XU guid", 250);
+    logList.SetExtendedStyle(0, 0x10021);
+    ClearTransferLog();
+}
+
+void CNorvikDlg::OnOK()
+{
+    // Enter must not close the dialog.
+}
+
+void CNorvikDlg::OnManualGuidCheck() {}
+
+std::intptr_t CNorvikDlg::OnClose(const Message&)
+{
+    inputMode = IsManualEntry();  // C.1
+    if (!settingsPath.empty()) {
+        runtime().WriteProfileString(kSettingsSection, kInputModeKey,
+                                     std::to_wstring(inputMode & 1), settingsPath);  // C.2
+        if (!inputGuid.empty())
+            runtime().WriteProfileString(kSettingsSection, kInputGuidKey, inputGuid, settingsPath);  // C.3
+    }
+    CloseChannel(channel);  // C.4
+    ClearDeviceList(ProcessDeviceList());  // C.5
+    deviceTable = DeviceTable();
+    transferBuffer.reset();  // C.6
+    return Default();        // C.7: the cancel command ends the dialog
+}
+
+std::intptr_t CNorvikDlg::OnSysCommand(const Message& message)
+{
+    if ((message.wParam & 0xFFF0) == ids::kAboutCommand) {
+        RunAboutBox(Host(), runtime(), ApplicationTitle());
+        return 0;
+    }
+    return Default();
+}
+
+std::intptr_t CNorvikDlg::OnPaint(const Message&)
+{
+    if (!Window().IsIconic())
+        return Default();
+    const Rect client = Window().ClientRect(kSelf);
+    const int x = (client.Width() - Host().SystemMetric(kSmCxIcon) + 1) / 2;
+    const int y = (client.Height() - Host().SystemMetric(kSmCyIcon) + 1) / 2;
+    Window().PaintIconic(icon, x, y);
+    return 0;
+}
+
+std::intptr_t CNorvikDlg::OnQueryDragIcon(const Message&) { return std::intptr_t(icon); }
+
+std::intptr_t CNorvikDlg::OnEraseBackground(const Message&) { return Default(); }
+
+}  // namespace norvik

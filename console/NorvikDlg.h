@@ -1,0 +1,113 @@
+#pragma once
+// The main dialog: the device and unit picker, the SET and GET commands, the
+// transfer log and the settings. It owns everything that lives longer than
+// one command: the device table the picker items point into, at most one
+// open channel, the control-selector cache and the transfer buffer.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "channel/ChannelPorts.h"
+#include "channel/XuChannel.h"
+#include "console/AppPorts.h"
+#include "console/Controls.h"
+#include "console/Framework.h"
+#include "discovery/DeviceRecords.h"
+#include "discovery/DiscoveryPorts.h"
+#include "shell/HyperLink.h"
+
+namespace norvik {
+
+class CNorvikDlg : public CDialog {
+public:
+    static constexpr std::size_t kTransferBufferSize = 65536;
+
+    CNorvikDlg(const AppPorts& ports, std::wstring applicationTitle);
+    ~CNorvikDlg() override;
+
+    // Picker (device and unit choice, open and close).
+    void RefreshPicker();
+    void ShowUnitInfo(std::uint32_t itemData);
+    void OnPickerCloseUp();
+    void OnPickerEditChange();
+    void CloseUnit();
+    void OpenUnit();
+    void OpenByTypedGuid();
+    int IsManualEntry();
+
+    // SET and GET.
+    bool PrepareSelector();
+    void SetCommand();
+    void GetCommand();
+    void ClearSendData();
+    void RecallLastInput();
+
+    // Transfer log.
+    void AppendTransferRow(int row, bool isSet);
+    void WriteHexCell(int row);
+    void WriteFailureCell(int row, const std::wstring& failureText);
+    void ClearTransferLog();
+    void SaveTransferLog();
+
+    // State, readable by tests and by the log.
+    const DeviceTable& Table() const { return deviceTable; }
+    const XuChannel* Channel() const { return channel.get(); }
+    std::uint16_t CsLength() const { return csLength; }
+    std::uint8_t CsSelector() const { return csSelector; }
+    int InputMode() const { return inputMode; }
+    const std::wstring& InputGuid() const { return inputGuid; }
+    const std::wstring& SettingsPath() const { return settingsPath; }
+
+protected:
+    const MessageMap* GetMessageMap() const override;
+    void DoDataExchange(DataExchange& exchange) override;
+    bool PreTranslateMessage(const Message& message) override;
+    bool OnInitDialog() override;
+    void OnOK() override;
+
+private:
+    std::intptr_t OnSysCommand(const Message& message);
+    std::intptr_t OnPaint(const Message& message);
+    std::intptr_t OnQueryDragIcon(const Message& message);
+    std::intptr_t OnClose(const Message& message);
+    std::intptr_t OnEraseBackground(const Message& message);
+    void OnManualGuidCheck();
+
+    void RestoreInput(const std::wstring& storedGuid);
+    void SetupLogColumns();
+    bool HasItemEntry(std::uint32_t itemData) const;
+    Runtime& runtime() const { return ports_.runtime; }
+
+    static const MessageMapEntry kMessageEntries[];
+    static const MessageMap kMessageMap;
+
+    AppPorts ports_;
+    DiscoveryPorts discoveryPorts_;
+    ChannelPorts channelPorts_;
+
+    // Members in declaration order.
+    DeviceTable deviceTable;
+    std::unique_ptr<XuChannel> channel;
+    std::wstring lastCsText;
+    std::uint16_t csLength = 0;
+    std::uint8_t csSelector = 0;
+    std::int32_t blankTailRows = 0;
+    std::int32_t inputMode = 0;
+    std::wstring inputGuid;
+    std::wstring settingsPath;
+    std::unique_ptr<std::uint8_t[]> transferBuffer;
+    IconHandle icon = 0;
+    CComboBoxEx picker;
+    CListCtrl logList;
+    CEdit dataEdit;
+    CEdit infoEdit;
+    CEdit csEdit;
+    CEdit csLengthEdit;
+    CEdit statusEdit;
+    CButton hexSendCheck;
+    CHyperLink siteLink;
+    CButton manualGuidCheck;
+};
+
+}  // namespace norvik

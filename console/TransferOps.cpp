@@ -1,0 +1,100 @@
+#include "console/TransferOps.h"
+
+#include <cstdio>
+#include <cstring>
+#include <cwctype>
+
+#include "channel/ChannelPorts.h"
+#include "channel/XuChannel.h"
+#include "console/Codecs.h"
+
+namespace norvik {
+
+std::uint8_t ReduceSelectorText(std::wstring_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && std::iswspace(wint_t(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    std::uint64_t value = 0;
+    bool saturated = false;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10 + std::uint64_t(text[i] - L'0');
+        if (value > 0xFFFFFFFFull) {
+            saturated = true;
+            break;
+        }
+    }
+    std::uint32_t result = saturated ? 0xFFFFFFFFu : std::uint32_t(value);
+    if (negative && !saturated)
+        result = std::uint32_t(0u - result);
+    return std::uint8_t(result & 0xFF);
+}
+
+std::uint16_t ProbeControlLength(ChannelPorts& ports, XuChannel& channel, std::uint8_t selector)
+{
+    RequestXuProperty(ports, &channel, selector, nullptr, 0, false);
+    if ((std::uint32_t(channel.lastResult) & 0xFF) == 0xEA)
+        return std::uint16_t(channel.bytesReturned & 0xFFFF);
+    return 0;
+}
+
+std::wstring BuildSendData(Runtime& runtime, const std::wstring& text, bool hexMode,
+                           std::uint8_t* buffer, std::uint16_t length)
+{
+    if (hexMode) {
+        if (length > 0)
+            ParseHexBytes(text, buffer, length);
+        return RenderPrintable(buffer, length);
+    }
+    const std::string bytes = EncodeAnsiText(runtime, text);
+    const std::size_t n = std::min<std::size_t>(length, bytes.size());
+    std::memcpy(buffer, bytes.data(), n);
+    return DecodeAnsiText(runtime, reinterpret_cast<const char*>(buffer), length);
+}
+
+std::wstring DirectionText(bool isSet, std::uint8_t selector)
+{
+    wchar_t text[32];
+    std::swprintf(text, 32, isSet ? L"SET CS=%u" : L"GET CS=%u", unsigned(selector));
+    return text;
+}
+
+std::wstring FailureCellText(Runtime& runtime, const std::wstring& failureText, bool haveChannel,
+                             std::int32_t lastResult)
+{
+    std::wstring cell = failureText;
+    if (!haveChannel)
+        return cell;
+    char buffer[260] = {};
+    if (FormatSystemError(runtime, std::uint32_t(lastResult), buffer, sizeof buffer)) {
+        cell += L" 错误码" + DecodeAnsiText(runtime, buffer, sizeof buffer);
+        cell = TrimTrailingWhiteSpace(cell);
+    }
+    return cell;
+}
+
+std::string CsvLine(Runtime& runtime, const std::vector<std::wstring>& cells)
+{
+    std::string line;
+    for (const auto& cell : cells) {
+        line += EncodeAnsiText(runtime, cell);
+        line += ", ";
+    }
+    line += "\r\n";
+    return line;
+}
+
+std::wstring CsvFileName(const LocalTime& t)
+{
+    wchar_t name[260];
+    std::swprintf(name, 260, L"%d%02d%02d-%02d%02d%02d-%d.csv", int(t.year), int(t.month),
+                  int(t.day), int(t.hour), int(t.minute), int(t.second), int(t.milliseconds));
+    return name;
+}
+
+}  // namespace norvik
