@@ -1,6 +1,7 @@
 // SET, GET, "清空发送" and "上次输入".
 #include <cstring>
 
+#include "channel/NodeRequests.h"
 #include "console/Codecs.h"
 #include "console/NorvikDlg.h"
 #include "console/TransferOps.h"

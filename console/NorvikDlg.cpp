@@ -3,6 +3,7 @@
 #include "console/DialogTemplates.h"
 #include "console/ResourceIds.h"
 #include "console/Settings.h"
+#include "channel/NodeRequests.h"
 #include "runtime/Runtime.h"
 #include "shell/AboutDlg.h"
 
@@ -167,7 +168,7 @@ std::intptr_t CNorvikDlg::OnClose(const Message&)
     }
     CloseChannel(channel);  // C.4
     ClearDeviceList(ProcessDeviceList());  // C.5
-    deviceTable = DeviceTable();
+    deviceTable.Release();
     transferBuffer.reset();  // C.6
     return Default();        // C.7: the cancel command ends the dialog
 }

@@ -4,6 +4,7 @@
 #include "console/Codecs.h"
 #include "console/GuidText.h"
 #include "console/NorvikDlg.h"
+#include "discovery/DiscoveryRun.h"
 #include "runtime/Diagnostics.h"
 
 namespace norvik {
@@ -28,7 +29,7 @@ void CNorvikDlg::RefreshPicker()
     RefreshDeviceTable(discoveryPorts_, ProcessDeviceList(), deviceTable);
     int n = 0;
     for (std::uint32_t i = 0; i < deviceTable.deviceCount; ++i) {
-        const auto& device = deviceTable.Device(i);
+        const DeviceTableEntry& device = *deviceTable.Device(i);
         if (device.hasMatchedUnit == 0 || device.unitCount == 0)
             continue;
         // Item data holds 8 bits per position: anything beyond could only
@@ -43,7 +44,8 @@ void CNorvikDlg::RefreshPicker()
                           "picker: units of device %u beyond position 255 are not listed\n", i);
                 break;
             }
-            picker.InsertItem(n, PickerItemText(device.friendlyName, deviceTable.Unit(i, k).guid));
+            picker.InsertItem(n, PickerItemText(std::wstring(device.FriendlyName()),
+                                                deviceTable.Unit(i, k)->guid));
             picker.SetItemData(n, i * 256 + k);
             ++n;
         }
@@ -53,7 +55,7 @@ void CNorvikDlg::RefreshPicker()
 bool CNorvikDlg::HasItemEntry(std::uint32_t itemData) const
 {
     const std::uint32_t i = DevicePosition(itemData);
-    return i < deviceTable.deviceCount && UnitPosition(itemData) < deviceTable.Device(i).unitCount;
+    return deviceTable.Unit(i, UnitPosition(itemData)) != nullptr;
 }
 
 int CNorvikDlg::IsManualEntry()
@@ -68,8 +70,8 @@ void CNorvikDlg::ShowUnitInfo(std::uint32_t itemData)
 {
     if (!HasItemEntry(itemData))
         return;
-    const auto& device = deviceTable.Device(DevicePosition(itemData));
-    const auto& unit = deviceTable.Unit(DevicePosition(itemData), UnitPosition(itemData));
+    const DeviceTableEntry& device = *deviceTable.Device(DevicePosition(itemData));
+    const ExtensionUnitInfo& unit = *deviceTable.Unit(DevicePosition(itemData), UnitPosition(itemData));
     wchar_t text[160];
     std::swprintf(text, 160, L"idVendor=%04X, idProduct=%04X, XU描述符里bUnitID=%d, KSP_NOD/NodeId=%d",
                   unsigned(device.vendorId), unsigned(device.productId), int(unit.unitId),
@@ -119,9 +121,9 @@ void CNorvikDlg::OpenUnit()
         statusEdit.SetWindowText(L"打开失败");
         return;
     }
-    const auto& device = deviceTable.Device(DevicePosition(itemData));
-    const auto& unit = deviceTable.Unit(DevicePosition(itemData), UnitPosition(itemData));
-    const std::string displayName = EncodeAnsiText(runtime(), device.displayName);
+    const DeviceTableEntry& device = *deviceTable.Device(DevicePosition(itemData));
+    const ExtensionUnitInfo& unit = *deviceTable.Unit(DevicePosition(itemData), UnitPosition(itemData));
+    const std::string displayName = EncodeAnsiText(runtime(), device.DisplayName());
     channel = OpenChannelOnDevice(channelPorts_, displayName.c_str(), &unit.guid,
                                   std::uint8_t(unit.nodeId & 0xFF));
     statusEdit.SetWindowText(channel ? L"打开成功" : L"打开失败");

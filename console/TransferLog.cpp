@@ -25,8 +25,8 @@ void CNorvikDlg::AppendTransferRow(int row, bool isSet)
     if (!HasItemEntry(itemData))
         return;
     const std::uint32_t device = (itemData >> 8) & 0xFF;
-    logList.SetItemText(row, 4, deviceTable.Device(device).friendlyName);
-    logList.SetItemText(row, 5, FormatGuidWide(deviceTable.Unit(device, itemData & 0xFF).guid));
+    logList.SetItemText(row, 4, std::wstring(deviceTable.Device(device)->FriendlyName()));
+    logList.SetItemText(row, 5, FormatGuidWide(deviceTable.Unit(device, itemData & 0xFF)->guid));
 }
 
 void CNorvikDlg::WriteHexCell(int row)

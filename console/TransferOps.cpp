@@ -6,6 +6,7 @@
 
 #include "channel/ChannelPorts.h"
 #include "channel/XuChannel.h"
+#include "channel/NodeRequests.h"
 #include "console/Codecs.h"
 
 namespace norvik {
