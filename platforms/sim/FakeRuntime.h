@@ -1,0 +1,146 @@
+#pragma once
+// The runtime for tests and benchmarks: a manual clock, captured diagnostics,
+// files in memory and recorded shell calls. Nothing here touches the real
+// system except the code page conversions, which are the platform's own.
+//
+// Diagnostics may be written from worker threads; everything else is meant
+// for the thread that drives the test.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "runtime/CodePage.h"
+#include "runtime/Runtime.h"
+#include "runtime/SystemErrorTexts.h"
+
+namespace norvik {
+
+class FakeRuntime : public Runtime {
+public:
+    FakeRuntime();
+    ~FakeRuntime() override;
+
+    // --- Runtime ---------------------------------------------------------
+    void WriteDiagnostic(std::string_view bytes) override;
+    void WriteDiagnosticWide(std::wstring_view text) override;
+    bool OpenConsole() override;
+
+    std::uint32_t TickCount() override;
+    void Sleep(std::uint32_t milliseconds) override;
+    LocalTime Now() override;
+
+    int ReadProfileInt(const std::wstring& section, const std::wstring& key, int defaultValue,
+                       const std::wstring& path) override;
+    std::wstring ReadProfileString(const std::wstring& section, const std::wstring& key,
+                                   const std::wstring& defaultValue, std::size_t bufferChars,
+                                   const std::wstring& path) override;
+    bool WriteProfileString(const std::wstring& section, const std::wstring& key,
+                            const std::wstring& value, const std::wstring& path) override;
+
+    std::wstring ModulePath() override;
+    wchar_t PathSeparator() const override;
+
+    std::optional<std::string> WideToAnsi(std::wstring_view text) override;
+    std::optional<std::wstring> AnsiToWide(std::string_view bytes) override;
+
+    std::optional<std::string> SystemErrorText(std::uint32_t code) override;
+
+    // The files it hands out write into this runtime: they must not outlive it.
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& name) override;
+    bool RemoveFile(const std::wstring& name) override;
+
+    std::intptr_t ShellOpen(const std::wstring& target) override;
+    void Beep(std::uint32_t type) override;
+
+    // --- Diagnostics -----------------------------------------------------
+    // What the operator would see: everything written while the console was
+    // open (wide lines as UTF-8).
+    std::string Transcript() const;
+    // Everything written, console or not.
+    std::string AllDiagnostics() const;
+    void ClearDiagnostics();
+    bool ConsoleOpened() const;
+    // What OpenConsole answers (true by default); when false the console
+    // stays closed.
+    void SetOpenConsoleResult(bool result);
+
+    // --- Clock -----------------------------------------------------------
+    void SetTickCount(std::uint32_t ticks);
+    // Moves the tick count on without recording a Sleep call.
+    void AdvanceClock(std::uint32_t milliseconds);
+    // Every Sleep(ms) in order; each one also advanced the tick count.
+    const std::vector<std::uint32_t>& SleepCalls() const { return sleepCalls_; }
+    std::uint64_t TotalSlept() const;
+
+    void SetNow(const LocalTime& time);
+    // When nonzero, every Now() call moves the local time on by this many
+    // milliseconds after answering (carrying into seconds, minutes, hours).
+    void SetNowStep(std::uint32_t milliseconds) { nowStep_ = milliseconds; }
+
+    // --- Files -----------------------------------------------------------
+    // One store for settings files and output files, keyed by the name as
+    // given.
+    bool HasFile(const std::wstring& name) const;
+    std::string FileContents(const std::wstring& name) const;  // empty when missing
+    void SetFile(const std::wstring& name, std::string bytes);
+    // CreateOutputFile answers nullptr.
+    void SetFailCreateOutputFile(bool fail) { failCreate_ = fail; }
+    // Write() of output files answers false and writes nothing.
+    void SetFailWrites(bool fail) { failWrites_ = fail; }
+    // Close() of output files answers false (the bytes written stay).
+    void SetFailClose(bool fail) { failClose_ = fail; }
+    // WriteProfileString answers false and changes nothing.
+    void SetFailProfileWrites(bool fail) { failProfileWrites_ = fail; }
+
+    // --- Process ---------------------------------------------------------
+    void SetModulePath(std::wstring path) { modulePath_ = std::move(path); }
+    void SetPathSeparator(wchar_t separator) { separator_ = separator; }
+
+    // --- Text ------------------------------------------------------------
+    void SetErrorTextLanguage(ErrorTextLanguage language) { errorLanguage_ = language; }
+    // Every code page conversion answers nullopt, as a refused conversion.
+    void SetRefuseConversions(bool refuse) { refuseConversions_ = refuse; }
+
+    // --- Shell -----------------------------------------------------------
+    const std::vector<std::wstring>& ShellOpenTargets() const { return shellTargets_; }
+    void SetShellOpenResult(std::intptr_t result) { shellResult_ = result; }
+    const std::vector<std::uint32_t>& BeepCalls() const { return beeps_; }
+
+private:
+    friend class FakeOutputFile;
+    void AppendToFile(const std::wstring& name, const void* data, std::size_t size);
+
+    mutable std::mutex mutex_;  // diagnostics and files
+    std::string transcript_;
+    std::string allDiagnostics_;
+    bool consoleOpen_ = false;
+    bool openConsoleResult_ = true;
+
+    std::uint32_t ticks_ = 0;
+    std::vector<std::uint32_t> sleepCalls_;
+    LocalTime now_{};
+    std::uint32_t nowStep_ = 0;
+
+    std::map<std::wstring, std::string> files_;
+    bool failCreate_ = false;
+    bool failWrites_ = false;
+    bool failClose_ = false;
+    bool failProfileWrites_ = false;
+
+    std::wstring modulePath_ = L"/opt/norvik/norvik";
+    wchar_t separator_ = L'/';
+
+    std::unique_ptr<AnsiCodePage> codePage_;
+    ErrorTextLanguage errorLanguage_ = ErrorTextLanguage::English;
+    bool refuseConversions_ = false;
+
+    std::vector<std::wstring> shellTargets_;
+    std::intptr_t shellResult_ = 42;
+    std::vector<std::uint32_t> beeps_;
+};
+
+}  // namespace norvik
