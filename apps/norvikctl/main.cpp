@@ -1,0 +1,128 @@
+// norvikctl: the work of the Norvik dialog from the command line, for
+// scripts and test benches. Usage in docs/norvikctl.md.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "apps/norvikctl/Commands.h"
+#include "apps/norvikctl/CtlError.h"
+#include "console/Codecs.h"
+
+using namespace norvik::ctl;
+
+namespace {
+
+void AddUnitOptions(CLI::App& command, UnitOptions& unit)
+{
+    CLI::Option* guid = command.add_option(
+        "--guid", unit.guid,
+        "The unit's XU GUID as typed into the dialog's picker, e.g. {6D1F3A52-9C7E-4B21-A8D5-3E0F71C24B96}: "
+        "the first device with a node that answers it");
+    CLI::Option* device =
+        command.add_option("--device", unit.device, "Device position, as `list` shows it");
+    CLI::Option* position =
+        command.add_option("--unit", unit.unit, "Unit position within that device, as `list` shows it");
+    guid->excludes(device)->excludes(position);
+    device->needs(position);
+    position->needs(device);
+    command.add_option("--cs", unit.cs, "Control selector, decimal (1 to 255)")->required();
+    command.callback([&unit, guid, device, position] {
+        unit.hasGuid = guid->count() > 0;
+        unit.hasDevice = device->count() > 0;
+        unit.hasUnit = position->count() > 0;
+    });
+}
+
+void AddTransferOptions(CLI::App& command, TransferOptions& options)
+{
+    command.add_option("--repeat", options.repeat, "Make the transfer N times")
+        ->check(CLI::Range(1u, 1000000000u));
+    command.add_option("--interval", options.intervalMs, "Milliseconds to wait between repeats")
+        ->check(CLI::Range(0u, 86400000u));
+    command.add_option("--log", options.logPath,
+                       "Append every transfer to this CSV file as the dialog's transfer log saves it");
+    command.add_flag("--json", options.json, "One JSON object per transfer, one per line");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"norvikctl: read and write the extension-unit controls of UVC cameras", "norvikctl"};
+    app.fallthrough();
+    app.require_subcommand(1);
+
+    GlobalOptions global;
+    CLI::Option* sim = app.add_option(
+        "--sim", global.sim,
+        "Use the simulated platform: \"demo\" or a scenario file (default: $NORVIK_SIMULATION, "
+        "else the real cameras; an empty value forces the real cameras)");
+    app.add_flag("--debug", global.debug, "Show the diagnostic lines on standard output");
+
+    CLI::App* list = app.add_subcommand("list", "List every device and extension unit of one discovery run");
+    bool listJson = false;
+    list->add_flag("--json", listJson, "One JSON document");
+
+    CLI::App* discover = app.add_subcommand(
+        "discover", "Run one discovery and count what it found (with --debug: its diagnostic lines)");
+
+    UnitOptions lenUnit;
+    bool lenJson = false;
+    CLI::App* len = app.add_subcommand("len", "Read a control's data length");
+    AddUnitOptions(*len, lenUnit);
+    len->add_flag("--json", lenJson, "One JSON object");
+
+    UnitOptions getUnit;
+    TransferOptions getOptions;
+    CLI::App* get = app.add_subcommand("get", "Read a control's value");
+    AddUnitOptions(*get, getUnit);
+    AddTransferOptions(*get, getOptions);
+    get->add_flag("--text", getOptions.showText, "Print the value's text on a second line");
+
+    UnitOptions setUnit;
+    TransferOptions setOptions;
+    CLI::App* set = app.add_subcommand("set", "Write a control's value, padded or cut to its length");
+    AddUnitOptions(*set, setUnit);
+    AddTransferOptions(*set, setOptions);
+    CLI::Option* hex = set->add_option("--hex", setOptions.hex,
+                                       "The bytes as hex pairs, e.g. \"01 02\" (several words are joined by blanks)");
+    CLI::Option* text = set->add_option("--text", setOptions.text, "The bytes as text, in the ANSI code page");
+    hex->excludes(text);
+    set->add_flag("--verify", setOptions.verify, "Read the value back after each SET and compare");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? kExitSuccess : kExitUsage;
+    }
+    global.simGiven = sim->count() > 0;
+    setOptions.hasHex = hex->count() > 0;
+    setOptions.hasText = text->count() > 0;
+
+    int status = kExitSuccess;
+    try {
+        if (*list)
+            status = RunList(global, listJson);
+        else if (*discover)
+            status = RunDiscover(global);
+        else if (*len)
+            status = RunLen(global, lenUnit, lenJson);
+        else if (*get)
+            status = RunGet(global, getUnit, getOptions);
+        else if (*set)
+            status = RunSet(global, setUnit, setOptions);
+    } catch (const CtlError& error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", error.message.c_str());
+        status = error.exitCode;
+    } catch (const norvik::ConversionError& error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "norvikctl: a text conversion failed: %s\n", error.what());
+        status = kExitFailed;
+    }
+    std::fflush(stdout);
+    return status;
+}

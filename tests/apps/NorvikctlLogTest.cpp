@@ -1,0 +1,119 @@
+// The --log file against the CSV file the dialog saves after the same
+// transfers, byte for byte.
+#include <gtest/gtest.h>
+
+#include "CtlRunner.h"
+#include "console/NorvikDlg.h"
+#include "console/ResourceIds.h"
+#include "console/TransferOps.h"
+#include "platforms/sim/FakeRuntime.h"
+#include "platforms/sim/MemoryDialogHost.h"
+#include "platforms/sim/SimPlatform.h"
+
+namespace norvik::testing {
+namespace {
+
+// The dialog on the in-memory host: picks, types and clicks as an operator
+// does, then saves its transfer log.
+class DialogSession {
+public:
+    explicit DialogSession(const std::string& scenarioText)
+        : sim_(LoadScenarioText(scenarioText, "bench.json").scenario)
+    {
+        runtime_.SetNow(LocalTime{2024, 3, 4, 7, 14, 5, 9, 4});
+        dialog_ = std::make_unique<CNorvikDlg>(
+            AppPorts{runtime_, host_, sim_.CaptureStackPort(), sim_.UsbHostPort(), sim_.DeviceSetupPort()},
+            L"norvik");
+        window_ = &host_.Create(*dialog_, ids::kMainDialog);
+    }
+
+    ~DialogSession()
+    {
+        host_.Destroy(*window_);
+        dialog_.reset();
+        ClearDeviceList(ProcessDeviceList());
+    }
+
+    MemoryDialog& Window() { return *window_; }
+
+    void Transfer(int button, const std::wstring& cs, bool hex = false, const std::wstring& data = L"")
+    {
+        window_->TypeText(ids::kCsEdit, cs);
+        if ((window_->GetCheck(ids::kHexSendCheck) != 0) != hex)
+            window_->Click(ids::kHexSendCheck);
+        window_->TypeText(ids::kDataEdit, data);
+        window_->Click(button);
+    }
+
+    std::string SavedLog()
+    {
+        const std::wstring name = CsvFileName(runtime_.Now());
+        window_->Click(ids::kSaveLogButton);
+        return runtime_.FileContents(name);
+    }
+
+private:
+    FakeRuntime runtime_;
+    MemoryDialogHost host_;
+    SimPlatform sim_;
+    std::unique_ptr<CNorvikDlg> dialog_;
+    MemoryDialog* window_ = nullptr;
+};
+
+TEST_F(CtlTest, LogRowsAcrossRunsMatchTheDialogsSavedFile)
+{
+    const std::string bench = WriteFile("bench.json", kBenchScenario);
+    const std::wstring typedGuid = L"  {aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee} typed";
+
+    DialogSession dialog(kBenchScenario);
+    MemoryDialog& w = dialog.Window();
+    w.ChooseItem(ids::kPicker, 0);
+    dialog.Transfer(ids::kGetButton, L"1");
+    dialog.Transfer(ids::kSetButton, L"1", false, L"ABCD");
+    dialog.Transfer(ids::kSetButton, L"2", true, L"01 02");  // refused by the device
+    w.TypeText(ids::kPicker, typedGuid);
+    w.Click(ids::kOpenButton);
+    dialog.Transfer(ids::kGetButton, L"2");  // its text holds a CR LF
+    dialog.Transfer(ids::kGetButton, L"1");
+    const std::string saved = dialog.SavedLog();
+    ASSERT_FALSE(saved.empty());
+
+    const std::string typed = "  {aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee} typed";
+    const std::vector<std::vector<std::string>> runs = {
+        {"get", "--device", "0", "--unit", "0", "--cs", "1"},
+        {"set", "--device", "0", "--unit", "0", "--cs", "1", "--text", "ABCD"},
+        {"set", "--device", "0", "--unit", "0", "--cs", "2", "--hex", "01 02"},
+        {"get", "--guid", typed, "--cs", "2"},
+        {"get", "--guid", typed, "--cs", "1"},
+    };
+    for (std::vector<std::string> args : runs) {
+        args.insert(args.end(), {"--log", "transfers.csv"});
+        Run(args, bench);
+    }
+    EXPECT_EQ(ReadFileBytes(Path("transfers.csv")), saved);
+}
+
+TEST_F(CtlTest, LogContinuesTheNumberingOfAFileAndAddsNoSecondHeader)
+{
+    const std::string bench = WriteFile("bench.json", kBenchScenario);
+    const std::string header = "Line, Direct, Data(HEX), Data(String), Device, XU guid, \r\n";
+    const std::string earlier = header + "1, GET CS=1, 78 79 7A, xyz, Bench Camera, {x}, \r\n" +
+                                "2, GET CS=2, 41 0D 0A 42, A\r\n2, B, Bench Camera, {x}, \r\n";
+    WriteFile("old.csv", earlier);
+    const CtlResult result = Run({"get", "--device", "0", "--unit", "1", "--cs", "1", "--repeat", "2",
+                                  "--log", "old.csv"},
+                                 bench);
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string row = ", GET CS=1, 78 79 7A, xyz, Bench Camera, {AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}, \r\n";
+    EXPECT_EQ(ReadFileBytes(Path("old.csv")), earlier + "3" + row + "4" + row);
+
+    // A log that cannot be opened stops the command before any transfer.
+    const CtlResult unwritable =
+        Run({"get", "--device", "0", "--unit", "1", "--cs", "1", "--log", "no/such/dir.csv"}, bench);
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.out, "");
+    EXPECT_NE(unwritable.err.find("no/such/dir.csv"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace norvik::testing
