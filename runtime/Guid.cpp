@@ -85,18 +85,6 @@ std::optional<Guid> ParseRegistryGuid(std::string_view t)
     return g;
 }
 
-namespace guids {
-namespace {
-Guid Known(std::string_view text) { return *ParseRegistryGuid(text); }
-}  // namespace
-const Guid kSystemDeviceEnum = Known("{62BE5D10-60EB-11D0-BD3B-00A0C911CE86}");
-const Guid kCreateDevEnum = Known("{29840822-5B84-11D0-BD3B-00A0C911CE86}");
-const Guid kVideoInputDeviceCategory = Known("{860BB310-5D01-11D0-BD3B-00A0C911CE86}");
-const Guid kPropertyBag = Known("{55272A00-42CB-11CE-8135-00AA004BB851}");
-const Guid kBaseFilter = Known("{56A86895-0AD4-11CE-B03A-0020AF0BA770}");
-const Guid kKsTopologyInfo = Known("{720D4AC0-7533-11D0-A5D6-28DB04C10000}");
-const Guid kKsControl = Known("{28F54685-06FD-11D2-B27A-00A0C9223196}");
-const Guid kNodeTypeDevSpecific = Known("{941C7AC0-C559-11D0-8A2B-00A0C9255AC1}");
-}  // namespace guids
+
 
 }  // namespace norvik

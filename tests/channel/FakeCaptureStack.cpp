@@ -5,7 +5,7 @@
 
 namespace norvik::test {
 
-const Guid kXuNode = guids::kNodeTypeDevSpecific;
+const Guid kXuNode = *ParseRegistryGuid("{941C7AC0-C559-11D0-8A2B-00A0C9255AC1}");
 const Guid kOtherNode = *ParseRegistryGuid("{DFF229E2-F70F-11D0-B917-00A0C9223196}");
 
 void Gate::Open()
@@ -242,7 +242,7 @@ public:
     HResult CreateClassEnumerator(const Guid& category, std::uint32_t flags,
                                   std::shared_ptr<MonikerEnumerator>* out) override
     {
-        if (category != guids::kVideoInputDeviceCategory || flags != 0)
+        if (category != *ParseRegistryGuid("{860BB310-5D01-11D0-BD3B-00A0C911CE86}") || flags != 0)
             return hr::kInvalidArg;
         if (stack_.classEnumeratorResult != hr::kOk)
             return stack_.classEnumeratorResult;

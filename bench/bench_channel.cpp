@@ -1,0 +1,103 @@
+// What the worker hand-off costs: an 8-byte GET through RequestXuProperty
+// (copied into a request block, handed to the channel's worker thread and
+// copied back) against the bare KsProperty call on the same control, which
+// answers at once. Each benchmark also reports the median time of a single
+// request ("median_ns"), measured one request at a time.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "channel/NodeRequests.h"
+#include "channel/XuChannel.h"
+#include "platforms/sim/FakeRuntime.h"
+
+namespace {
+
+using namespace norvik;
+
+class ImmediateControl : public KsControl {
+public:
+    HResult KsProperty(const void*, std::uint32_t, void* data, std::uint32_t length,
+                       std::uint32_t* bytes) override
+    {
+        static const std::uint8_t value[8] = {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE};
+        std::memcpy(data, value, std::min<std::uint32_t>(length, sizeof value));
+        *bytes = length;
+        return hr::kOk;
+    }
+};
+
+// The requests here never reach the device search.
+class NoDevices : public CaptureStack {
+public:
+    HResult CreateDeviceEnumerator(std::shared_ptr<DeviceEnumerator>*) override { return hr::kFail; }
+    HResult CreateBindContext(std::shared_ptr<BindContext>*) override { return hr::kFail; }
+    HResult ParseDisplayName(BindContext&, const std::wstring&,
+                             std::shared_ptr<DeviceMoniker>*) override
+    {
+        return hr::kFail;
+    }
+};
+
+const Guid kUnit = *ParseRegistryGuid("{0FB885C3-68C2-4547-90F7-8F47579D95FC}");
+
+template <typename Request>
+void RunTimed(benchmark::State& state, Request request)
+{
+    std::vector<double> samples;
+    samples.reserve(1 << 20);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (!request())
+            state.SkipWithError("request failed");
+        const auto end = std::chrono::steady_clock::now();
+        if (samples.size() < samples.capacity())
+            samples.push_back(std::chrono::duration<double, std::nano>(end - start).count());
+    }
+    if (samples.empty())
+        return;
+    auto middle = samples.begin() + std::ptrdiff_t(samples.size() / 2);
+    std::nth_element(samples.begin(), middle, samples.end());
+    state.counters["median_ns"] = *middle;
+}
+
+void BM_BareKsProperty(benchmark::State& state)
+{
+    ImmediateControl control;
+    std::uint8_t data[8] = {};
+    RunTimed(state, [&] {
+        KsNodeProperty property = MakeKsNodeProperty(kUnit, 7, false, 5);
+        std::uint32_t bytes = 0;
+        const HResult result = control.KsProperty(&property, sizeof property, data, 8, &bytes);
+        benchmark::DoNotOptimize(data);
+        return Succeeded(result);
+    });
+}
+BENCHMARK(BM_BareKsProperty)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_RequestXuPropertyWorker(benchmark::State& state)
+{
+    FakeRuntime runtime;
+    NoDevices stack;
+    ChannelPorts ports{stack, runtime};
+    std::unique_ptr<XuChannel> channel = CreateChannel();
+    channel->xuGuid = kUnit;
+    channel->nodeId = 5;
+    channel->control = std::make_shared<ImmediateControl>();
+    std::uint8_t data[8] = {};
+    RunTimed(state, [&] {
+        const bool ok = RequestXuProperty(ports, channel.get(), 7, data, 8, false);
+        benchmark::DoNotOptimize(data);
+        return ok;
+    });
+    CloseChannel(channel);
+}
+BENCHMARK(BM_RequestXuPropertyWorker)->Repetitions(5)->ReportAggregatesOnly(true);
+
+}  // namespace
+
+BENCHMARK_MAIN();
