@@ -70,14 +70,6 @@ const ErrnoEntry* Find(int error)
 
 }  // namespace
 
-std::uint32_t Win32ErrorFromErrno(int error)
-{
-    if (error == 0)
-        return 0;
-    const ErrnoEntry* entry = Find(error);
-    return entry ? entry->win32 : win32::kGenFailure;
-}
-
 HResult HResultFromErrno(int error)
 {
     if (error == 0)
