@@ -61,13 +61,13 @@ void WriteUtf16Le(const std::wstring& text, std::uint8_t* out, std::size_t capac
             code = 0xFFFD;
         if (!kWideIsUtf16 && code > 0xFFFF) {
             if (at + 4 > capacity)
-                return;  // never half a pair
+                break;  // never half a pair
             const std::uint32_t v = code - 0x10000;
             PutUnit(std::uint16_t(0xD800 + (v >> 10)), out, capacity, at);
             PutUnit(std::uint16_t(0xDC00 + (v & 0x3FF)), out, capacity, at);
         } else {
             if (at + 2 > capacity)
-                return;
+                break;
             PutUnit(std::uint16_t(code), out, capacity, at);
         }
     }
