@@ -124,9 +124,9 @@ bool CNorvikDlg::OnInitDialog()
 void CNorvikDlg::RestoreInput(const std::wstring& storedGuid)
 {
     if (inputMode != 0 && !storedGuid.empty()) {
+        picker.SetCurSel(-1);  // deselecting clears the edit field, so it goes first
         picker.SetWindowText(inputGuid);
         infoEdit.SetWindowText(L"");
-        picker.SetCurSel(-1);
         return;
     }
     if (inputMode != 0)

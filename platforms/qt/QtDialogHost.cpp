@@ -709,10 +709,9 @@ void QtDialogWindow::ComboSetCurSel(int id, int index)
     if (!combo)
         return;
     if (index < 0 || index >= combo->count()) {
-        // No selection; the edit field keeps its text.
-        const QString editText = combo->lineEdit()->text();
+        // No selection, and like CB_SETCURSEL with -1 an empty edit field.
         combo->setCurrentIndex(-1);
-        combo->lineEdit()->setText(editText);
+        combo->lineEdit()->clear();
         return;
     }
     combo->setCurrentIndex(index);

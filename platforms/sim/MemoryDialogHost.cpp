@@ -232,6 +232,7 @@ void MemoryDialog::ComboSetCurSel(int id, int index)
     auto& c = Control(id);
     if (index < 0 || index >= int(c.items.size())) {
         c.curSel = -1;
+        c.text.clear();  // CB_SETCURSEL with -1 empties the edit field
         return;
     }
     c.curSel = index;

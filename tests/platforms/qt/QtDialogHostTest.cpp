@@ -381,9 +381,9 @@ TEST_F(QtHostTest, PickerKeepsInsertionOrderAndNotifiesOnlyWhatTheOperatorDoes)
 
         w.ComboSetCurSel(id, 1);
         EXPECT_EQ(w.GetText(id), L"second");
-        w.ComboSetCurSel(id, -1);
+        w.ComboSetCurSel(id, -1);  // as CB_SETCURSEL -1: no selection, empty edit field
         EXPECT_EQ(w.ComboCurSel(id), -1);
-        EXPECT_EQ(w.GetText(id), L"second");
+        EXPECT_EQ(w.GetText(id), L"");
         EXPECT_TRUE(dialog.commands.empty());
 
         // Typing notifies at every key.

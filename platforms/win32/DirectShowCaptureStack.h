@@ -1,0 +1,25 @@
+#pragma once
+// The capture-stack port on Windows: the DirectShow system device enumerator,
+// device monikers and property bags, and the kernel-streaming interfaces of
+// the capture filters (IKsTopologyInfo, IKsControl). Each operation answers
+// with the HRESULT of the COM call behind it.
+//
+// The interfaces are used the way the tool always used them: obtained on the
+// main thread, which is a single-threaded apartment, and IKsControl also
+// called from the channel's worker thread. The kernel-streaming proxy does
+// not tie its objects to an apartment, so no marshalling is involved.
+
+#include "channel/CaptureStack.h"
+
+namespace norvik {
+
+class DirectShowCaptureStack final : public CaptureStack {
+public:
+    HResult InitializeApartment() override;
+    HResult CreateDeviceEnumerator(std::shared_ptr<DeviceEnumerator>* out) override;
+    HResult CreateBindContext(std::shared_ptr<BindContext>* out) override;
+    HResult ParseDisplayName(BindContext& context, const std::wstring& displayName,
+                             std::shared_ptr<DeviceMoniker>* out) override;
+};
+
+}  // namespace norvik
