@@ -1,0 +1,186 @@
+// The device ports on the real system calls. Under Wine there is no camera,
+// no USB host controller driver and no Plug and Play tree of real devices,
+// so these tests check what every system answers: refusals with the right
+// codes, and the DirectShow wrappers on the filters Wine registers itself.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platforms/win32/DirectShowCaptureStack.h"
+#include "platforms/win32/Win32DeviceSetup.h"
+#include "platforms/win32/Win32UsbHost.h"
+#include "platforms/win32/WindowsApi.h"
+#include "runtime/ResultCodes.h"
+
+namespace norvik::test {
+namespace {
+
+// DirectShow's category of registered filters
+// ({083863F1-70DE-11D0-BD40-00A0C911CE86}), which lists software filters on
+// every system, cameras or not.
+Guid LegacyFilterCategory() { return *ParseRegistryGuid("{083863F1-70DE-11D0-BD40-00A0C911CE86}"); }
+
+class DirectShowStack : public ::testing::Test {
+protected:
+    void SetUp() override { apartment = stack.InitializeApartment(); }
+    void TearDown() override
+    {
+        if (Succeeded(apartment))
+            ::CoUninitialize();
+    }
+    DirectShowCaptureStack stack;
+    HResult apartment = hr::kFail;
+};
+
+TEST_F(DirectShowStack, TheVideoInputCategoryAnswersWithOrWithoutDevices)
+{
+    ASSERT_TRUE(Succeeded(apartment));
+    std::shared_ptr<DeviceEnumerator> enumerator;
+    ASSERT_EQ(stack.CreateDeviceEnumerator(&enumerator), hr::kOk);
+    ASSERT_NE(enumerator, nullptr);
+    std::shared_ptr<MonikerEnumerator> monikers;
+    const HResult result = enumerator->CreateClassEnumerator(guids::kVideoInputDeviceCategory, 0, &monikers);
+    if (result == hr::kFalse) {
+        EXPECT_EQ(monikers, nullptr);  // an empty category has no enumerator
+        return;
+    }
+    ASSERT_EQ(result, hr::kOk);
+    ASSERT_NE(monikers, nullptr);
+    EXPECT_EQ(monikers->Reset(), hr::kOk);
+}
+
+TEST_F(DirectShowStack, MonikersPropertyBagsFiltersAndDisplayNames)
+{
+    ASSERT_TRUE(Succeeded(apartment));
+    std::shared_ptr<DeviceEnumerator> enumerator;
+    ASSERT_EQ(stack.CreateDeviceEnumerator(&enumerator), hr::kOk);
+    std::shared_ptr<MonikerEnumerator> monikers;
+    if (enumerator->CreateClassEnumerator(LegacyFilterCategory(), 0, &monikers) != hr::kOk || !monikers)
+        GTEST_SKIP() << "this system lists no registered DirectShow filters";
+
+    std::shared_ptr<DeviceMoniker> moniker;
+    ASSERT_EQ(monikers->Next(&moniker), hr::kOk);
+    ASSERT_NE(moniker, nullptr);
+    std::wstring displayName;
+    ASSERT_EQ(moniker->GetDisplayName(&displayName), hr::kOk);
+    EXPECT_EQ(displayName.rfind(L"@device:", 0), 0u) << std::string(displayName.begin(), displayName.end());
+
+    std::shared_ptr<PropertyBag> bag;
+    ASSERT_EQ(moniker->BindToStorage(&bag), hr::kOk);
+    std::wstring friendlyName;
+    EXPECT_EQ(bag->Read(L"FriendlyName", &friendlyName), hr::kOk);
+    EXPECT_FALSE(friendlyName.empty());
+    std::wstring missing = L"unchanged";
+    EXPECT_TRUE(Failed(bag->Read(L"NoSuchProperty", &missing)));
+    EXPECT_EQ(missing, L"unchanged");
+
+    // The display name leads back to the same device.
+    std::shared_ptr<BindContext> context;
+    ASSERT_EQ(stack.CreateBindContext(&context), hr::kOk);
+    std::shared_ptr<DeviceMoniker> again;
+    ASSERT_EQ(stack.ParseDisplayName(*context, displayName, &again), hr::kOk);
+    std::wstring againName;
+    ASSERT_EQ(again->GetDisplayName(&againName), hr::kOk);
+    EXPECT_EQ(againName, displayName);
+
+    // A software filter is no kernel-streaming filter. Not every registered
+    // filter can be created, so the first one that can is taken.
+    std::shared_ptr<CaptureFilter> filter;
+    for (std::shared_ptr<DeviceMoniker> m = moniker; m && !filter;) {
+        if (Failed(m->BindToObject(&filter)))
+            filter.reset();
+        if (!filter && monikers->Next(&m) != hr::kOk)
+            m.reset();
+    }
+    if (!filter)
+        GTEST_SKIP() << "none of the registered filters can be created here";
+    std::shared_ptr<KsTopologyInfo> topology;
+    std::shared_ptr<KsControl> control;
+    EXPECT_EQ(filter->QueryTopologyInfo(&topology), hr::kNoInterface);
+    EXPECT_EQ(topology, nullptr);
+    EXPECT_EQ(filter->QueryKsControl(&control), hr::kNoInterface);
+    EXPECT_EQ(control, nullptr);
+}
+
+TEST_F(DirectShowStack, AnUnparsableDisplayNameGivesNoMoniker)
+{
+    ASSERT_TRUE(Succeeded(apartment));
+    std::shared_ptr<BindContext> context;
+    ASSERT_EQ(stack.CreateBindContext(&context), hr::kOk);
+    std::shared_ptr<DeviceMoniker> moniker;
+    EXPECT_TRUE(Failed(stack.ParseDisplayName(*context, L"@device:pnp:\\\\?\\no#such#device", &moniker)));
+    EXPECT_EQ(moniker, nullptr);
+}
+
+TEST(Win32UsbHostPort, MissingControllersCannotBeOpenedAndTellWhy)
+{
+    Win32UsbHost host;
+    for (int n = 0; n < 10; ++n) {
+        const std::string name = "\\\\.\\HCD" + std::to_string(n) + "-not-a-controller";
+        EXPECT_EQ(host.Open(name), nullptr);
+        EXPECT_NE(host.LastError(), 0u);
+    }
+}
+
+TEST(Win32UsbHostPort, ARefusedRequestKeepsItsLastError)
+{
+    Win32UsbHost host;
+    auto device = host.Open("\\\\.\\NUL");
+    if (!device)
+        GTEST_SKIP() << "the null device cannot be opened for writing here";
+    std::uint8_t buffer[76] = {};
+    std::uint32_t returned = 12345;
+    EXPECT_FALSE(device->DeviceIoControl(0x220408, buffer, sizeof buffer, buffer, sizeof buffer, &returned));
+    EXPECT_EQ(returned, 0u);
+    EXPECT_NE(host.LastError(), 0u);
+}
+
+TEST(Win32DeviceSetupPort, AnUnknownInterfaceGivesNoDetails)
+{
+    Win32DeviceSetup setup;
+    auto set = setup.CreateDeviceInfoList();
+    ASSERT_NE(set, nullptr);
+    EXPECT_FALSE(set->OpenDeviceInterface(L"\\\\?\\usb#vid_0000&pid_0000#none#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global"));
+    DeviceInfoData info;
+    EXPECT_FALSE(set->GetInterfaceDetail(&info));
+    std::wstring text = L"unchanged";
+    EXPECT_FALSE(set->RegistryProperty(info, spdrp::kFriendlyName, &text, 520));
+    EXPECT_EQ(text, L"unchanged");
+}
+
+TEST(Win32DeviceSetupPort, ClassNamesComeFromTheSystem)
+{
+    Win32DeviceSetup setup;
+    auto set = setup.CreateDeviceInfoList();
+    ASSERT_NE(set, nullptr);
+    // The Image class of cameras and scanners.
+    const Guid image = *ParseRegistryGuid("{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}");
+    std::wstring name;
+    if (!set->ClassNameFromGuid(image, &name, 260))
+        GTEST_SKIP() << "this system has no setup class registered for imaging devices";
+    EXPECT_EQ(name, L"Image");
+}
+
+TEST(Win32DeviceSetupPort, TheLocationClimbStopsAtANodeWithoutOne)
+{
+    Win32DeviceSetup setup;
+    std::wstring text = L"unchanged";
+    EXPECT_NE(setup.LocationInformation(0xFFFFFFF0u, &text, 520), kCrSuccess);
+    EXPECT_EQ(text, L"unchanged");
+    DevInst parent = 7;
+    EXPECT_NE(setup.Parent(0xFFFFFFF0u, &parent), kCrSuccess);
+    EXPECT_EQ(parent, 7u);
+}
+
+TEST(Win32DeviceSetupPort, PropertyBuffersGiveTheirFirstString)
+{
+    const wchar_t multi[] = L"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)\0ACPI(_SB_)#ACPI(PCI0)\0";
+    EXPECT_EQ(FirstStringOf(multi, sizeof multi), L"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)");
+    const wchar_t unterminated[] = {L'P', L'o', L'r', L't'};
+    EXPECT_EQ(FirstStringOf(unterminated, sizeof unterminated), L"Port");
+    EXPECT_EQ(FirstStringOf(unterminated, 5), L"Po");  // half a character is not read
+}
+
+}  // namespace
+}  // namespace norvik::test
