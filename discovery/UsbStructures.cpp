@@ -55,21 +55,34 @@ std::size_t Utf16LeSize(const std::wstring& text)
 void WriteUtf16Le(const std::wstring& text, std::uint8_t* out, std::size_t capacity)
 {
     std::size_t at = 0;
-    for (wchar_t c : text) {
-        std::uint32_t code = std::uint32_t(c);
-        if (code > 0x10FFFF)
-            code = 0xFFFD;
-        if (!kWideIsUtf16 && code > 0xFFFF) {
-            if (at + 4 > capacity)
-                break;  // never half a pair
-            const std::uint32_t v = code - 0x10000;
-            PutUnit(std::uint16_t(0xD800 + (v >> 10)), out, capacity, at);
-            PutUnit(std::uint16_t(0xDC00 + (v & 0x3FF)), out, capacity, at);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t code = std::uint32_t(text[i]);
+        if constexpr (kWideIsUtf16) {
+            // A surrogate pair is written whole or not at all.
+            const bool pair = code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() &&
+                              std::uint32_t(text[i + 1]) >= 0xDC00 && std::uint32_t(text[i + 1]) <= 0xDFFF;
+            if (pair) {
+                if (at + 4 > capacity)
+                    break;
+                PutUnit(std::uint16_t(code), out, capacity, at);
+                PutUnit(std::uint16_t(text[++i]), out, capacity, at);
+                continue;
+            }
         } else {
-            if (at + 2 > capacity)
-                break;
-            PutUnit(std::uint16_t(code), out, capacity, at);
+            if (code > 0x10FFFF)
+                code = 0xFFFD;
+            if (code > 0xFFFF) {
+                if (at + 4 > capacity)
+                    break;  // never half a pair
+                const std::uint32_t v = code - 0x10000;
+                PutUnit(std::uint16_t(0xD800 + (v >> 10)), out, capacity, at);
+                PutUnit(std::uint16_t(0xDC00 + (v & 0x3FF)), out, capacity, at);
+                continue;
+            }
         }
+        if (at + 2 > capacity)
+            break;
+        PutUnit(std::uint16_t(code), out, capacity, at);
     }
     PutUnit(0, out, capacity, at);
 }

@@ -7,8 +7,13 @@
 
 namespace norvik {
 
-void DiagPrint(Runtime& runtime, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+#if defined(__GNUC__)
+#define NORVIK_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
+#else
+#define NORVIK_PRINTF_FORMAT(f, a)
+#endif
+
+void DiagPrint(Runtime& runtime, const char* format, ...) NORVIK_PRINTF_FORMAT(2, 3);
 void DiagPrintWide(Runtime& runtime, const wchar_t* format, ...);
 
 }  // namespace norvik
