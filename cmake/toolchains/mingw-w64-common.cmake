@@ -25,7 +25,7 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Programs built here run under Wine: gtest discovery and CTest go through
 # this launcher (headless, quiet, no Mono or Gecko installer prompts).
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${NORVIK_WINE_ARCH_OPTION})
 
 # The test framework and the JSON library come from the build machine as
 # sources and headers; these small package files make them usable in the

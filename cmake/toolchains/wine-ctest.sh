@@ -17,9 +17,11 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${NORVIK_WINE_CTEST_IN_XVFB:-}" ] && command -
     NORVIK_WINE_CTEST_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$@"
 fi
 
-export WINEDEBUG="${WINEDEBUG:--all}"
+. "$here/wine-prefix.sh"
+# The prefix must exist before the session's wineserver starts in it.
+norvik_ensure_wine_prefix
 wineserver -p
-"$here/wine-run.sh" wineboot >/dev/null 2>&1 </dev/null || true
+"$here/wine-run.sh" --win64 wineboot >/dev/null 2>&1 </dev/null || true
 status=0
 ctest --test-dir "$build" "$@" || status=$?
 wineserver -k || true

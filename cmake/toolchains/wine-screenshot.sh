@@ -17,6 +17,9 @@ for tool in wine xvfb-run import convert; do
     command -v "$tool" >/dev/null 2>&1 || { echo "wine-screenshot: $tool is missing" >&2; exit 1; }
 done
 
+. "$here/wine-prefix.sh"
+norvik_ensure_wine_prefix
+
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cp "$program" "$scratch/Norvik.exe"
@@ -26,11 +29,10 @@ cat > "$scratch/take.sh" <<'INNER'
 #!/bin/sh
 set -u
 here=$1; scratch=$2; output=$3
-export WINEDEBUG=-all
 wineserver -p
-"$here/wine-run.sh" wineboot >/dev/null 2>&1 </dev/null
+"$here/wine-run.sh" --win64 wineboot >/dev/null 2>&1 </dev/null
 cd "$scratch"
-"$here/wine-run.sh" explorer /desktop=Norvik,1000x1100 Norvik.exe >/dev/null 2>&1 </dev/null &
+"$here/wine-run.sh" --win64 explorer /desktop=Norvik,1000x1100 Norvik.exe >/dev/null 2>&1 </dev/null &
 # Wait until the screen has stopped changing.
 previous=""
 tries=0
@@ -44,7 +46,7 @@ while [ $tries -lt 60 ]; do
     fi
     previous=$current
 done
-"$here/wine-run.sh" cmd /c taskkill /im Norvik.exe >/dev/null 2>&1 </dev/null || true
+"$here/wine-run.sh" --win64 cmd /c taskkill /im Norvik.exe >/dev/null 2>&1 </dev/null || true
 wineserver -k || true
 # The desktop around the dialog is one colour: frame the picture in it and
 # trim it away.
