@@ -74,29 +74,29 @@ bool CNorvikDlg::PreTranslateMessage(const Message& message)
 
 bool CNorvikDlg::OnInitDialog()
 {
-    CDialog::OnInitDialog();  // I.1: binds the control members
+    CDialog::OnInitDialog();  // binds the control members
 
-    // I.2: the About entry of the system menu.
+    // The About entry of the system menu.
     const std::wstring aboutText = Host().LoadString(ids::kAboutMenuString);
     if (Window().HasSystemMenu() && !aboutText.empty()) {
         Window().AppendSystemMenu(kMfSeparator, 0, L"");
         Window().AppendSystemMenu(kMfString, ids::kAboutCommand, aboutText);
     }
 
-    // I.3
     Window().SetIcon(true, icon);
     Window().SetIcon(false, icon);
 
-    // I.4, I.5
+    // The settings file beside the executable; its Debug key opens the
+    // console.
     settingsPath = BuildSettingsPath(runtime());
     if (!settingsPath.empty() &&
         runtime().ReadProfileInt(kSettingsSection, kDebugKey, 0, settingsPath) != 0)
         runtime().OpenConsole();
 
-    // I.6: the first discovery, after the console so its lines are seen.
+    // The first discovery, after the console so its lines are seen.
     RefreshPicker();
 
-    // I.7 to I.9
+    // The input mode and the last typed GUID, then the picker to match.
     std::wstring storedGuid;
     if (!settingsPath.empty()) {
         inputMode = runtime().ReadProfileInt(kSettingsSection, kInputModeKey, 0, settingsPath);
@@ -106,19 +106,17 @@ bool CNorvikDlg::OnInitDialog()
     }
     RestoreInput(storedGuid);
 
-    // I.10, I.11
+    // Start values of the selector, the send data and the log.
     csEdit.SetWindowText(L"1");
     csLength = 0;
     dataEdit.SetWindowText(L"ABCD");
     blankTailRows = 2;
 
-    // I.12, I.13
     SetupLogColumns();
 
-    // I.14
     siteLink.SetLinkTarget(maker::kWebsiteAddress);
     siteLink.ShowWindow(kSwShow);
-    return true;  // I.15
+    return true;  // the system gives the focus to the first tab stop
 }
 
 void CNorvikDlg::RestoreInput(const std::wstring& storedGuid)
@@ -159,18 +157,20 @@ void CNorvikDlg::OnManualGuidCheck() {}
 
 std::intptr_t CNorvikDlg::OnClose(const Message&)
 {
-    inputMode = IsManualEntry();  // C.1
+    // The mode is taken from what the picker shows now, not what was read
+    // or last opened.
+    inputMode = IsManualEntry();
     if (!settingsPath.empty()) {
         runtime().WriteProfileString(kSettingsSection, kInputModeKey,
-                                     std::to_wstring(inputMode & 1), settingsPath);  // C.2
+                                     std::to_wstring(inputMode & 1), settingsPath);
         if (!inputGuid.empty())
-            runtime().WriteProfileString(kSettingsSection, kInputGuidKey, inputGuid, settingsPath);  // C.3
+            runtime().WriteProfileString(kSettingsSection, kInputGuidKey, inputGuid, settingsPath);  // an empty one never erases the stored GUID
     }
-    CloseChannel(channel);  // C.4
-    ClearDeviceList(ProcessDeviceList());  // C.5
+    CloseChannel(channel);  // the status text is left as it is
+    ClearDeviceList(ProcessDeviceList());
     deviceTable.Release();
-    transferBuffer.reset();  // C.6
-    return Default();        // C.7: the cancel command ends the dialog
+    transferBuffer.reset();
+    return Default();  // the cancel command ends the dialog
 }
 
 std::intptr_t CNorvikDlg::OnSysCommand(const Message& message)

@@ -250,20 +250,31 @@ PickerCombo::PickerCombo(ControlEvents& events, int controlId, QWidget* parent)
     setDuplicatesEnabled(true);
     setCompleter(nullptr);
 
-    // Chosen from the list or stepped to with the arrow keys: CBN_SELCHANGE.
-    connect(this, &QComboBox::activated, this, [this](int) { events_.Notify(controlId_, notify::kComboSelChange); });
+    // Chosen from the list or stepped to with the arrow keys: CBN_SELCHANGE,
+    // then the closing of the list that the choice ended, if any, so that
+    // its handler sees the chosen item.
+    connect(this, &QComboBox::activated, this, [this](int) {
+        events_.Notify(controlId_, notify::kComboSelChange);
+        SendPendingCloseUp();
+    });
     // Typed by the operator (never a text set by the program): CBN_EDITCHANGE.
     connect(lineEdit(), &QLineEdit::textEdited, this,
             [this](const QString&) { events_.Notify(controlId_, notify::kComboEditChange); });
     // The list also closes without hidePopup() (a click elsewhere); its
     // window's hiding is what says the list closed.
     view()->window()->installEventFilter(this);
+    // Installed after the list's own filters, so these see a key or a click
+    // before the list acts on it.
+    view()->installEventFilter(this);
+    view()->viewport()->installEventFilter(this);
 }
 
 void PickerCombo::showPopup()
 {
     if (popupOpen_)
         return;
+    SendPendingCloseUp();  // the last closing is announced before the next opening
+    choiceMayFollow_ = false;
     popupOpen_ = true;
     // The handler may fill the list (discovery) before it opens.
     events_.Notify(controlId_, notify::kComboDropDown);
@@ -281,16 +292,49 @@ void PickerCombo::showPopup()
 
 void PickerCombo::hidePopup()
 {
+    // Qt hides the list before it applies a choice made in it (Enter, or a
+    // click on an item), so after such a key or click the closing waits for
+    // the choice and is announced right after it; should no choice come
+    // after all, it goes out on the next turn of the event loop. Any other
+    // closing (Escape, F4, a program's call) is announced at once.
+    const bool choiceMayFollow = choiceMayFollow_;
+    choiceMayFollow_ = false;
+    hidingPopup_ = true;
     QComboBox::hidePopup();
-    if (popupOpen_ && !view()->isVisible()) {
-        popupOpen_ = false;
+    hidingPopup_ = false;
+    if (!popupOpen_ || view()->isVisible())
+        return;
+    popupOpen_ = false;
+    if (!choiceMayFollow) {
         events_.Notify(controlId_, notify::kComboCloseUp);
+        return;
     }
+    closeUpPending_ = true;
+    QMetaObject::invokeMethod(this, &PickerCombo::SendPendingCloseUp, Qt::QueuedConnection);
+}
+
+void PickerCombo::SendPendingCloseUp()
+{
+    if (!closeUpPending_)
+        return;
+    closeUpPending_ = false;
+    events_.Notify(controlId_, notify::kComboCloseUp);
 }
 
 bool PickerCombo::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Hide && watched == view()->window() && popupOpen_) {
+    if (popupOpen_ && (watched == view() || watched == view()->viewport())) {
+        const auto type = event->type();
+        if (type == QEvent::MouseButtonRelease)
+            choiceMayFollow_ = true;
+        else if (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            choiceMayFollow_ = key == Qt::Key_Return || key == Qt::Key_Enter;
+        }
+    }
+    // A click elsewhere closes the list without hidePopup(); no choice
+    // follows, so the closing is announced at once.
+    if (event->type() == QEvent::Hide && watched == view()->window() && popupOpen_ && !hidingPopup_) {
         popupOpen_ = false;
         events_.Notify(controlId_, notify::kComboCloseUp);
     }

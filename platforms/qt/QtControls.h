@@ -104,9 +104,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void SendPendingCloseUp();
+
     ControlEvents& events_;
     int controlId_;
     bool popupOpen_ = false;
+    bool hidingPopup_ = false;     // inside hidePopup(): its hiding is announced there
+    bool choiceMayFollow_ = false; // the list saw Enter or a click release: a choice may come
+    bool closeUpPending_ = false;  // the list closed; its CBN_CLOSEUP is still to come
 };
 
 class LogModel final : public QAbstractTableModel {

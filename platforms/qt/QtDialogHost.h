@@ -8,7 +8,9 @@
 //                             presses the space bar on them)
 //   the picker                CBN_DROPDOWN before its list opens,
 //                             CBN_CLOSEUP when it closes, CBN_SELCHANGE when
-//                             the operator chooses an item, CBN_EDITCHANGE
+//                             the operator chooses an item (a choice that
+//                             closes the list comes first, so the closing
+//                             sees the chosen item), CBN_EDITCHANGE
 //                             when the operator types (never for a text the
 //                             program sets)
 //   Escape                    WM_COMMAND IDCANCEL, which ends the dialog

@@ -156,6 +156,67 @@ TEST(MainDialogClose, CloseBoxWritesTheModeAndOnlyANonEmptyGuid)
     EXPECT_EQ(empty.dialog->Table().deviceCount, 0u);
 }
 
+TEST(MainDialogClose, StoresTheModeThePickerShowsAtClose)
+{
+    const auto savedMode = [](DialogFixture& f) {
+        const std::string saved = f.runtime.FileContents(kSettingsPath);
+        const std::size_t at = saved.find("InuptMode=");
+        return at == std::string::npos ? std::string() : saved.substr(at, 11);
+    };
+    {
+        // Opened by a typed GUID, then a list item chosen.
+        DialogFixture f(DemoScenario());
+        MemoryDialog& w = f.Start();
+        w.TypeText(ids::kPicker, kTypedGuid);
+        w.Click(ids::kOpenButton);
+        ASSERT_EQ(f.dialog->InputMode(), 1);
+        w.ChooseItem(ids::kPicker, 0);
+        w.CloseBox();
+        EXPECT_EQ(savedMode(f), "InuptMode=0");
+    }
+    {
+        // List mode, then text typed without opening it.
+        DialogFixture f(DemoScenario());
+        MemoryDialog& w = f.Start();
+        w.TypeText(ids::kPicker, kTypedGuid);
+        w.CloseBox();
+        EXPECT_EQ(savedMode(f), "InuptMode=1");
+    }
+    {
+        // An even stored mode with a GUID, closed as it started.
+        DialogFixture f(DemoScenario());
+        WriteSettings(f, "[Config]\r\nInuptMode=2\r\nInputGuid=" + std::string(kTypedGuid.begin(), kTypedGuid.end()) + "\r\n");
+        MemoryDialog& w = f.Start();
+        w.CloseBox();
+        EXPECT_EQ(savedMode(f), "InuptMode=1");
+    }
+}
+
+TEST(MainDialogClose, CloseBoxAndEscapeReleaseTheChannelAndStopItsWorker)
+{
+    for (const bool escape : {false, true}) {
+        DialogFixture f(DemoScenario());
+        MemoryDialog& w = f.Start();
+        w.Click(ids::kGetButton);  // a GET with data runs on the channel's worker thread
+        ASSERT_NE(f.dialog->Channel(), nullptr);
+        ASSERT_TRUE(f.dialog->Channel()->worker->HasThread());
+        // The thread holds the link and the channel the control while they live.
+        const std::weak_ptr<WorkerLink> link = f.dialog->Channel()->worker->link;
+        const std::weak_ptr<KsControl> control = f.dialog->Channel()->control;
+        if (escape) {
+            w.PressEscape();
+            f.host.Destroy(w);
+            f.window = nullptr;
+            f.dialog.reset();
+        } else {
+            w.CloseBox();
+            EXPECT_EQ(f.dialog->Channel(), nullptr);
+        }
+        EXPECT_TRUE(link.expired()) << escape;
+        EXPECT_TRUE(control.expired()) << escape;
+    }
+}
+
 TEST(MainDialogClose, EscapeWritesNothingAndEnterDoesNothing)
 {
     DialogFixture f(DemoScenario());

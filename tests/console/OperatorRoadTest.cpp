@@ -119,6 +119,61 @@ TEST(Picker, AnEditedItemTextOpensAsATypedGuid)
     EXPECT_NE(f.dialog->InputGuid(), L"");
 }
 
+// A camera discovery cannot tie to USB descriptors ahead of one with no
+// friendly name that it can.
+const char* const kLooseAndNamelessScenario = R"({
+  "cameras": [{
+    "displayName": "@device:pnp:\\\\?\\usb#vid_5555&pid_0001&mi_00#6&2&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global",
+    "friendlyName": "Loose Cam",
+    "nodes": [{"type": "xu", "guid": "{22222222-2222-3333-4455-66778899AABB}"}]
+  }, {
+    "displayName": "@device:pnp:\\\\?\\usb#vid_1234&pid_abcd&mi_00#6&1&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global",
+    "friendlyName": "",
+    "nodes": [{"type": "other"}, {"type": "xu", "guid": "{11111111-2222-3333-4455-66778899AABB}"}]
+  }],
+  "usb": {"controllers": [{"index": 0, "driverKey": "hcd0", "rootHub": "root0",
+    "hub": {"ports": 1, "children": {"1": {"idVendor": "0x1234", "idProduct": "0xABCD", "driverKey": "cam",
+      "config": {"extensionUnits": [{"unitId": 7, "guid": "{11111111-2222-3333-4455-66778899AABB}"}]}}}}}]}
+})";
+
+TEST(Picker, ListsOnlyMatchedDevicesAndKeepsAnEmptyName)
+{
+    DialogFixture f(ScenarioFromText(kLooseAndNamelessScenario));
+    MemoryDialog& w = f.Start();
+    const DeviceTable& table = f.dialog->Table();
+    ASSERT_EQ(table.deviceCount, 2u);
+    EXPECT_EQ(table.Device(0)->hasMatchedUnit, 0u);
+    EXPECT_GT(table.Device(0)->unitCount, 0u);  // units it has, but none matched
+
+    ASSERT_EQ(w.ComboCount(ids::kPicker), 1);
+    EXPECT_EQ(w.ComboItemText(ids::kPicker, 0), L", {11111111-2222-3333-4455-66778899AABB}");
+    EXPECT_EQ(w.ComboItemData(ids::kPicker, 0), 0x100u);
+}
+
+TEST(Picker, ChoosingAnotherUnitForgetsTheSelectorLength)
+{
+    DialogFixture f(DemoScenario());
+    MemoryDialog& w = f.Start();
+    w.Click(ids::kGetButton);
+    ASSERT_NE(f.dialog->Channel(), nullptr);
+    ASSERT_NE(f.Text(ids::kCsLengthEdit), L"");
+
+    // A typed text of 40 characters or more leaves the channel and the
+    // length alone.
+    w.TypeText(ids::kPicker, L"{6d1f3a52-9c7e-4b21-a8d5-3e0f71c24b96} x");  // 40 characters
+    EXPECT_NE(f.dialog->Channel(), nullptr);
+    EXPECT_EQ(f.Text(ids::kStatusEdit), L"打开成功");
+    EXPECT_NE(f.dialog->CsLength(), 0);
+
+    w.ChooseItem(ids::kPicker, 1);
+    EXPECT_EQ(f.Text(ids::kStatusEdit), L"未打开");
+    EXPECT_EQ(f.Text(ids::kCsLengthEdit), L"");
+    EXPECT_EQ(f.dialog->CsLength(), 0);
+    f.sim.Camera(0).ClearRequests();
+    w.Click(ids::kGetButton);  // same CS text, but the length is probed again
+    EXPECT_EQ(LengthProbes(f.sim), 1);
+}
+
 TEST(Commands, SetInTextModePadsOrCutsToTheControlLength)
 {
     DialogFixture f(ScenarioFromText(kBenchScenario));
@@ -227,6 +282,34 @@ TEST(Commands, FailedRequestsKeepTheirRowWithTheErrorText)
     w.TypeText(ids::kCsEdit, L"5");
     w.Click(ids::kGetButton);
     EXPECT_EQ(f.LastMessage().rfind(L"获取CS长度失败，错误码 0x80070032: ", 0), 0u);
+}
+
+TEST(Commands, FailedGetShowsTheErrorAndKeepsChannelAndLength)
+{
+    // Selector 6 refuses GETs with data; selector 7 answers after the
+    // worker's time limit.
+    std::string text = kBenchScenario;
+    const std::string last = R"("5": {"length": 4, "value": "01 02 03 04", "fail": "0x80070032"})";
+    text.replace(text.find(last), last.size(),
+                 last + R"(, "6": {"length": 4, "getFail": "0x8007001F"}, "7": {"length": 4, "delayMs": 600})");
+    DialogFixture f(ScenarioFromText(text));
+    MemoryDialog& w = f.Start();
+
+    w.TypeText(ids::kCsEdit, L"6");
+    w.Click(ids::kGetButton);
+    w.Click(ids::kGetButton);
+    EXPECT_EQ(LengthProbes(f.sim), 1);  // the failure does not forget the length
+    w.TypeText(ids::kCsEdit, L"7");
+    w.Click(ids::kGetButton);
+    for (int row : {0, 1})
+        EXPECT_EQ(f.Cell(row, 2).rfind(L"GET数据失败 错误码0x8007001f: ", 0), 0u) << row;
+    EXPECT_EQ(f.Cell(2, 2).rfind(L"GET数据失败 错误码0x00000102: ", 0), 0u);
+    for (int row : {0, 1, 2}) {
+        EXPECT_NE(f.Cell(row, 2).back(), L' ');
+        EXPECT_EQ(f.Cell(row, 3), L"") << row;
+    }
+    EXPECT_NE(f.dialog->Channel(), nullptr);
+    EXPECT_EQ(f.Text(ids::kStatusEdit), L"打开成功");
 }
 
 TEST(Commands, OpenFailureStopsTheCommand)

@@ -36,6 +36,14 @@ TEST(ParseXuGuidText, RejectsMalformedForms)
     EXPECT_FALSE(ParseXuGuidText(L"{"));
 }
 
+TEST(ParseXuGuidText, WantsExactly36CharactersBetweenTheBraces)
+{
+    // Each of these yields 16 hex pairs: only the brace distance is wrong.
+    EXPECT_FALSE(ParseXuGuidText(L"{36fc9e60c465-11cf-8056-444553540000}"));    // 35 inside
+    EXPECT_FALSE(ParseXuGuidText(L"{36fc9e60-c465-11cf-8056-44-4553540000}"));  // 37 inside
+    EXPECT_TRUE(ParseXuGuidText(L"{36fc9e60-c465-11cf-8056-444553540000}"));
+}
+
 TEST(ParseXuGuidText, DoesNotEnforceTheDashPattern)
 {
     // 36 characters with 16 adjacent pairs pass whatever the separators.

@@ -116,17 +116,31 @@ TEST_F(QtHostTest, OperatorRoadFromTheDropDownToTheSavedLog)
         EXPECT_EQ(picker->currentIndex(), -1);
         EXPECT_TRUE(picker->lineEdit()->text().isEmpty());
 
-        int chosen = -1;
-        for (int i = 0; i < picker->count(); ++i)
-            if (picker->itemText(i).contains(QStringLiteral("{B83C5E07-41D2-4F6A-9B1E-0C7D24E9A513}")))
-                chosen = i;
+        const auto itemOf = [&](const char* guid) {
+            return picker->findText(QString::fromLatin1(guid), Qt::MatchContains);
+        };
+        // A unit of another device than the one shown, clicked with the
+        // mouse: the information line is the chosen unit's.
+        const int osprey = itemOf("{5A7C0D13-88E4-4F19-B6A2-D94E3170C85F}");
+        ASSERT_GE(osprey, 0);
+        QWidget* viewport = picker->view()->viewport();
+        const QPoint at = picker->view()->visualRect(picker->model()->index(osprey, 0)).center();
+        SendMouse(viewport, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+        SendMouse(viewport, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+        EXPECT_FALSE(picker->view()->isVisible());
+        EXPECT_EQ(picker->currentIndex(), osprey);
+        EXPECT_EQ(info->text().toStdWString(), L"idVendor=2E7A, idProduct=0D02, XU描述符里bUnitID=6, KSP_NOD/NodeId=2");
+
+        // And back to the first device with the keyboard.
+        picker->showPopup();
+        const int chosen = itemOf("{B83C5E07-41D2-4F6A-9B1E-0C7D24E9A513}");
         ASSERT_GE(chosen, 0);
         picker->view()->setCurrentIndex(picker->model()->index(chosen, 0));
         PressKey(picker->view(), Qt::Key_Return);
         EXPECT_FALSE(picker->view()->isVisible());
         EXPECT_EQ(picker->currentIndex(), chosen);
         EXPECT_EQ(picker->lineEdit()->text(), picker->itemText(chosen));
-        EXPECT_THAT(info->text().toStdWString(), StartsWith(L"idVendor=2E7A, idProduct=0C41"));
+        EXPECT_EQ(info->text().toStdWString(), L"idVendor=2E7A, idProduct=0C41, XU描述符里bUnitID=5, KSP_NOD/NodeId=3");
         EXPECT_EQ(status->text().toStdWString(), L"未打开");
 
         Click(Widget<QPushButton>(w, ids::kOpenButton));
@@ -341,12 +355,16 @@ class RecordingDialog : public CDialog {
 public:
     explicit RecordingDialog(DialogHost& host) : CDialog(host, ids::kMainDialog, L"norvik") {}
     std::vector<std::pair<int, int>> commands;  // control id, notification
+    std::function<void(const std::pair<int, int>&)> onCommand;  // runs as each command arrives
 
 protected:
     std::intptr_t DefaultProcessing(const Message& message) override
     {
-        if (message.id == msg::kCommand)
+        if (message.id == msg::kCommand) {
             commands.emplace_back(int(message.wParam & 0xFFFF), int((message.wParam >> 16) & 0xFFFF));
+            if (onCommand)
+                onCommand(commands.back());
+        }
         return CDialog::DefaultProcessing(message);
     }
 };
@@ -391,15 +409,21 @@ TEST_F(QtHostTest, PickerKeepsInsertionOrderAndNotifiesOnlyWhatTheOperatorDoes)
         EXPECT_EQ(dialog.commands, (std::vector<Command>{{id, notify::kComboEditChange}, {id, notify::kComboEditChange}}));
         dialog.commands.clear();
 
-        // Choosing from the open list: drop-down, then the choice and the
-        // closing in either order.
+        // Choosing from the open list: drop-down, the choice, then the
+        // closing, which already sees the chosen item.
+        int selectionAtCloseUp = -2;
+        dialog.onCommand = [&](const Command& c) {
+            if (c == Command{id, notify::kComboCloseUp})
+                selectionAtCloseUp = w.ComboCurSel(id);
+        };
         picker->showPopup();
         picker->view()->setCurrentIndex(picker->model()->index(2, 0));
         PressKey(picker->view(), Qt::Key_Return);
-        ASSERT_EQ(dialog.commands.size(), 3u);
-        EXPECT_EQ(dialog.commands[0], (Command{id, notify::kComboDropDown}));
-        EXPECT_THAT(dialog.commands, ::testing::Contains(Command{id, notify::kComboSelChange}));
-        EXPECT_THAT(dialog.commands, ::testing::Contains(Command{id, notify::kComboCloseUp}));
+        EXPECT_EQ(dialog.commands, (std::vector<Command>{{id, notify::kComboDropDown},
+                                                         {id, notify::kComboSelChange},
+                                                         {id, notify::kComboCloseUp}}));
+        EXPECT_EQ(selectionAtCloseUp, 2);
+        dialog.onCommand = nullptr;
         EXPECT_EQ(w.ComboCurSel(id), 2);
         EXPECT_EQ(w.GetText(id), L"third");
 
