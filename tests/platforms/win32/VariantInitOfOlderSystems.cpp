@@ -18,5 +18,5 @@ void STDMETHODCALLTYPE VariantInitSettingOnlyTheType(VARIANTARG* variant) { vari
 #define NORVIK_VARIANT_INIT_IMPORT "__imp__VariantInit@4"
 #endif
 
-extern "C" void(STDMETHODCALLTYPE* variantInitImport)(VARIANTARG*) __asm__(NORVIK_VARIANT_INIT_IMPORT) =
+void(STDMETHODCALLTYPE* variantInitImport)(VARIANTARG*) __asm__(NORVIK_VARIANT_INIT_IMPORT) =
     &VariantInitSettingOnlyTheType;
