@@ -47,26 +47,13 @@ public:
     FakeKsFilter(const FakeKsFilter&) = delete;
     FakeKsFilter& operator=(const FakeKsFilter&) = delete;
 
-    // A new reference to the filter's IUnknown, for a ComRef to take over.
+    // A new reference to the filter's IUnknown, for a ComRef to take over;
+    // the interfaces come from its QueryInterface.
     IUnknown* NewReference()
     {
         ++references_;
         ++addRefs_;
         return reinterpret_cast<IUnknown*>(&unknownFace_);
-    }
-    // A new reference to one of the interfaces, typed as the caller's
-    // declaration of it.
-    template <class Interface>
-    Interface* NewControlReference()
-    {
-        NewReference();
-        return reinterpret_cast<Interface*>(&controlFace_);
-    }
-    template <class Interface>
-    Interface* NewTopologyReference()
-    {
-        NewReference();
-        return reinterpret_cast<Interface*>(&topologyFace_);
     }
 
     // References held by anyone (the filter's own reference excluded), and
