@@ -127,6 +127,10 @@ public:
     // Creates the dialog from its template, sends WM_INITDIALOG and runs it
     // until EndDialog; returns the end result (-1 when it cannot be created).
     virtual int RunModal(CDialog& dialog, int templateId) = 0;
+    // The dialog object is being destroyed. Its own part and its control
+    // members are gone already, so nothing can call the windows it ran in
+    // any more: a host may drop what it kept of them.
+    virtual void DialogDestroyed(CDialog& /*dialog*/) {}
     virtual IconHandle LoadIcon(int resourceId) = 0;
     virtual std::wstring LoadString(unsigned id) = 0;
     virtual int SystemMetric(int index) = 0;

@@ -101,6 +101,8 @@ CDialog::CDialog(DialogHost& host, int templateId, std::wstring applicationTitle
 {
 }
 
+CDialog::~CDialog() { host_.DialogDestroyed(*this); }
+
 int CDialog::DoModal() { return host_.RunModal(*this, templateId_); }
 
 void CDialog::EndDialog(int result)

@@ -120,6 +120,8 @@ private:
 class CDialog : public CWnd, public MessageSink {
 public:
     CDialog(DialogHost& host, int templateId, std::wstring applicationTitle);
+    // Tells the host, which outlives its dialogs.
+    ~CDialog() override;
 
     int DoModal();
     void EndDialog(int result);

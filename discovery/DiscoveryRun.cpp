@@ -9,10 +9,10 @@ namespace norvik {
 
 void DiscoverDevices(DiscoveryPorts& ports, DeviceList& devices)
 {
-    // The Windows build switches the C runtime's locale to "chs" here so that
-    // its wide printf can print Chinese names. Off Windows there is no such
-    // locale and nothing to switch: wide diagnostic lines are converted by the
-    // runtime's own sink.
+    // Chinese device names are printed under the Chinese locale. The runtime
+    // decides what that takes: the Windows runtime switches the C library's
+    // locale, the POSIX runtime converts wide lines itself and keeps its own.
+    ports.runtime.SetChineseLocale();
     ClearDeviceList(devices);
     EnumerateVideoDevices(ports, devices);
     DiagPrint(ports.runtime, "Find %d video device.\n\n", int(devices.Size()));

@@ -33,7 +33,9 @@ void CollectXuNodeRecords(Runtime& runtime, KsTopologyInfo& topology, CaptureDev
     std::uint32_t count = 0;
     if (Failed(topology.GetNumNodes(&count)) || count == 0)
         return;
-    // See DiscoverDevices about the "chs" locale of the Windows build.
+    // Set again before the node lines, as at the start of the run (see
+    // DiscoverDevices).
+    runtime.SetChineseLocale();
     DiagPrint(runtime, "node num = %d\n", int(count));
     for (std::uint32_t i = 0; i < count; ++i) {
         Guid type;

@@ -91,6 +91,11 @@ public:
     virtual std::intptr_t ShellOpen(const std::wstring& target) = 0;
     // MessageBeep with the given sound type.
     virtual void Beep(std::uint32_t type) = 0;
+
+    // Sets the C runtime library's locale for all categories to Simplified
+    // Chinese ("chs"), as discovery does before it prints device names. It
+    // stays so for the rest of the process.
+    virtual void SetChineseLocale() = 0;
 };
 
 }  // namespace norvik

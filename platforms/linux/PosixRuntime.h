@@ -74,6 +74,10 @@ public:
 
     std::intptr_t ShellOpen(const std::wstring& target) override;
     void Beep(std::uint32_t type) override;
+    // Does nothing. There is no "chs" locale here, and none is needed: this
+    // runtime converts wide diagnostic lines to UTF-8, and text to and from
+    // code page 936 with iconv, itself, whatever the C library's locale.
+    void SetChineseLocale() override {}
 
     // The language system error texts are given in (chosen from the locale
     // environment at construction).

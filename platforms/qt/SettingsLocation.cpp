@@ -91,6 +91,7 @@ std::unique_ptr<OutputFile> RelocatedSettingsRuntime::CreateOutputFile(const std
 bool RelocatedSettingsRuntime::RemoveFile(const std::wstring& name) { return base_.RemoveFile(name); }
 std::intptr_t RelocatedSettingsRuntime::ShellOpen(const std::wstring& target) { return base_.ShellOpen(target); }
 void RelocatedSettingsRuntime::Beep(std::uint32_t type) { base_.Beep(type); }
+void RelocatedSettingsRuntime::SetChineseLocale() { base_.SetChineseLocale(); }
 
 Runtime& DesktopRuntime(Runtime& base, std::unique_ptr<RelocatedSettingsRuntime>& holder)
 {

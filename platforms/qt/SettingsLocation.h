@@ -52,6 +52,7 @@ public:
     bool RemoveFile(const std::wstring& name) override;
     std::intptr_t ShellOpen(const std::wstring& target) override;
     void Beep(std::uint32_t type) override;
+    void SetChineseLocale() override;
 
 private:
     const std::wstring& Map(const std::wstring& path) const { return path == from_ ? to_ : path; }

@@ -253,4 +253,16 @@ void FakeRuntime::Beep(std::uint32_t type)
     beeps_.push_back(type);
 }
 
+void FakeRuntime::SetChineseLocale()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    chineseLocaleCalls_.push_back(allDiagnostics_.size());
+}
+
+std::vector<std::size_t> FakeRuntime::ChineseLocaleCalls() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return chineseLocaleCalls_;
+}
+
 }  // namespace norvik

@@ -55,6 +55,7 @@ public:
 
     std::intptr_t ShellOpen(const std::wstring& target) override;
     void Beep(std::uint32_t type) override;
+    void SetChineseLocale() override;
 
     // --- Diagnostics -----------------------------------------------------
     // What the operator would see: everything written while the console was
@@ -110,6 +111,11 @@ public:
     void SetShellOpenResult(std::intptr_t result) { shellResult_ = result; }
     const std::vector<std::uint32_t>& BeepCalls() const { return beeps_; }
 
+    // --- Locale ----------------------------------------------------------
+    // One entry per SetChineseLocale call: the length AllDiagnostics() had
+    // then, which tells where among the printed lines the call came.
+    std::vector<std::size_t> ChineseLocaleCalls() const;
+
 private:
     friend class FakeOutputFile;
     void AppendToFile(const std::wstring& name, const void* data, std::size_t size);
@@ -141,6 +147,7 @@ private:
     std::vector<std::wstring> shellTargets_;
     std::intptr_t shellResult_ = 42;
     std::vector<std::uint32_t> beeps_;
+    std::vector<std::size_t> chineseLocaleCalls_;
 };
 
 }  // namespace norvik

@@ -3,107 +3,13 @@
 #include <strmif.h>
 
 #include "platforms/win32/ComRef.h"
-#include "platforms/win32/KsInterfaces.h"
+#include "platforms/win32/DirectShowFilter.h"
+#include "platforms/win32/DirectShowPropertyBag.h"
 #include "platforms/win32/Win32Guid.h"
 
 namespace norvik {
 
 namespace {
-
-class DirectShowKsControl final : public KsControl {
-public:
-    explicit DirectShowKsControl(ComRef<ks::IKsControl> control) : control_(std::move(control)) {}
-
-    HResult KsProperty(const void* property, std::uint32_t propertyLength, void* data, std::uint32_t dataLength,
-                       std::uint32_t* bytesReturned) override
-    {
-        ULONG returned = 0;
-        const HRESULT hr = control_->KsProperty(const_cast<void*>(property), propertyLength, data, dataLength,
-                                                &returned);
-        if (bytesReturned)
-            *bytesReturned = returned;
-        return HResult(hr);
-    }
-
-private:
-    ComRef<ks::IKsControl> control_;
-};
-
-class DirectShowTopology final : public KsTopologyInfo {
-public:
-    explicit DirectShowTopology(ComRef<ks::IKsTopologyInfo> topology) : topology_(std::move(topology)) {}
-
-    HResult GetNumNodes(std::uint32_t* count) override
-    {
-        DWORD nodes = 0;
-        const HRESULT hr = topology_->get_NumNodes(&nodes);
-        if (count)
-            *count = nodes;
-        return HResult(hr);
-    }
-
-    HResult GetNodeType(std::uint32_t index, Guid* type) override
-    {
-        GUID nodeType{};
-        const HRESULT hr = topology_->get_NodeType(index, &nodeType);
-        if (type && SUCCEEDED(hr))
-            *type = FromWinGuid(nodeType);
-        return HResult(hr);
-    }
-
-private:
-    ComRef<ks::IKsTopologyInfo> topology_;
-};
-
-class DirectShowFilter final : public CaptureFilter {
-public:
-    explicit DirectShowFilter(ComRef<IUnknown> filter) : filter_(std::move(filter)) {}
-
-    HResult QueryTopologyInfo(std::shared_ptr<KsTopologyInfo>* out) override
-    {
-        out->reset();
-        const GUID iid = ToWinGuid(guids::kKsTopologyInfo);
-        ComRef<ks::IKsTopologyInfo> topology;
-        const HRESULT hr = filter_->QueryInterface(iid, topology.ReceiveVoid());
-        if (SUCCEEDED(hr) && topology)
-            *out = std::make_shared<DirectShowTopology>(std::move(topology));
-        return HResult(hr);
-    }
-
-    HResult QueryKsControl(std::shared_ptr<KsControl>* out) override
-    {
-        out->reset();
-        const GUID iid = ToWinGuid(guids::kKsControl);
-        ComRef<ks::IKsControl> control;
-        const HRESULT hr = filter_->QueryInterface(iid, control.ReceiveVoid());
-        if (SUCCEEDED(hr) && control)
-            *out = std::make_shared<DirectShowKsControl>(std::move(control));
-        return HResult(hr);
-    }
-
-private:
-    ComRef<IUnknown> filter_;
-};
-
-class DirectShowPropertyBag final : public PropertyBag {
-public:
-    explicit DirectShowPropertyBag(ComRef<IPropertyBag> bag) : bag_(std::move(bag)) {}
-
-    HResult Read(const std::wstring& name, std::wstring* value) override
-    {
-        VARIANT variant;
-        ::VariantInit(&variant);
-        variant.vt = VT_BSTR;
-        const HRESULT hr = bag_->Read(name.c_str(), &variant, nullptr);
-        if (SUCCEEDED(hr) && variant.vt == VT_BSTR && value)
-            value->assign(variant.bstrVal ? variant.bstrVal : L"", variant.bstrVal ? ::SysStringLen(variant.bstrVal) : 0);
-        ::VariantClear(&variant);
-        return HResult(hr);
-    }
-
-private:
-    ComRef<IPropertyBag> bag_;
-};
 
 class DirectShowMoniker final : public DeviceMoniker {
 public:

@@ -1,5 +1,6 @@
 #include "platforms/win32/Win32DeviceSetup.h"
 
+#include <optional>
 #include <vector>
 
 #include "platforms/win32/Win32Guid.h"
@@ -21,16 +22,60 @@ std::wstring FirstStringOf(const wchar_t* buffer, std::size_t bytes)
 
 namespace {
 
+// The interface class of a device interface path: its last braced GUID
+// ("\\?\usb#vid_..#..#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global").
+std::optional<GUID> InterfaceClassOf(const std::wstring& devicePath)
+{
+    const std::size_t close = devicePath.rfind(L'}');
+    const std::size_t open = close == std::wstring::npos ? close : devicePath.rfind(L'{', close);
+    if (open == std::wstring::npos || close - open != 37)
+        return std::nullopt;
+    GUID interfaceClass{};
+    if (FAILED(::IIDFromString(devicePath.substr(open, 38).c_str(), &interfaceClass)))
+        return std::nullopt;
+    return interfaceClass;
+}
+
+// An owned device information set.
+class DeviceInfoList {
+public:
+    DeviceInfoList() = default;
+    explicit DeviceInfoList(HDEVINFO set) : set_(set) {}
+    DeviceInfoList(const DeviceInfoList&) = delete;
+    DeviceInfoList& operator=(const DeviceInfoList&) = delete;
+    ~DeviceInfoList() { Reset(INVALID_HANDLE_VALUE); }
+
+    void Reset(HDEVINFO set)
+    {
+        if (set_ != INVALID_HANDLE_VALUE)
+            ::SetupDiDestroyDeviceInfoList(set_);
+        set_ = set;
+    }
+    HDEVINFO Get() const { return set_; }
+    explicit operator bool() const { return set_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HDEVINFO set_ = INVALID_HANDLE_VALUE;
+};
+
 class Win32DeviceInfoSet final : public DeviceInfoSet {
 public:
     explicit Win32DeviceInfoSet(HDEVINFO set) : set_(set) {}
-    ~Win32DeviceInfoSet() override { ::SetupDiDestroyDeviceInfoList(set_); }
 
     bool OpenDeviceInterface(const std::wstring& devicePath) override
     {
         interface_ = SP_DEVICE_INTERFACE_DATA{};
         interface_.cbSize = sizeof interface_;
-        opened_ = ::SetupDiOpenDeviceInterfaceW(set_, devicePath.c_str(), 0, &interface_) != FALSE;
+        device_ = SP_DEVINFO_DATA{};
+        present_.Reset(INVALID_HANDLE_VALUE);
+        ::SetLastError(ERROR_SUCCESS);
+        opened_ = ::SetupDiOpenDeviceInterfaceW(set_.Get(), devicePath.c_str(), 0, &interface_) != FALSE;
+        // Windows gives a reason whenever the call fails. A failure without
+        // one comes from a system that does not implement the call (Wine 8
+        // answers FALSE and nothing else); there the interface is looked for
+        // among the present interfaces of its class.
+        if (!opened_ && ::GetLastError() == ERROR_SUCCESS)
+            opened_ = FindPresentInterface(devicePath);
         return opened_;
     }
 
@@ -46,7 +91,7 @@ public:
         DWORD required = 0;
         SP_DEVINFO_DATA device{};
         device.cbSize = sizeof device;
-        if (!::SetupDiGetDeviceInterfaceDetailW(set_, &interface_, detail, sizeof buffer, &required, &device))
+        if (!::SetupDiGetDeviceInterfaceDetailW(Active(), &interface_, detail, sizeof buffer, &required, &device))
             return false;
         device_ = device;
         info->classGuid = FromWinGuid(device.ClassGuid);
@@ -81,7 +126,7 @@ public:
         if (device.cbSize == 0 || device.DevInst != info.devInst)
             return false;
         std::vector<wchar_t> buffer(bufferBytes / sizeof(wchar_t) + 1, L'\0');
-        if (!::SetupDiGetDeviceRegistryPropertyW(set_, &device, property, nullptr,
+        if (!::SetupDiGetDeviceRegistryPropertyW(Active(), &device, property, nullptr,
                                                  reinterpret_cast<BYTE*>(buffer.data()), DWORD(bufferBytes),
                                                  nullptr))
             return false;
@@ -90,7 +135,37 @@ public:
     }
 
 private:
-    HDEVINFO set_;
+    // The set the opened interface belongs to.
+    HDEVINFO Active() const { return present_ ? present_.Get() : set_.Get(); }
+
+    bool FindPresentInterface(const std::wstring& devicePath)
+    {
+        const std::optional<GUID> interfaceClass = InterfaceClassOf(devicePath);
+        if (!interfaceClass)
+            return false;
+        present_.Reset(::SetupDiGetClassDevsW(&*interfaceClass, nullptr, nullptr, DIGCF_DEVICEINTERFACE | DIGCF_PRESENT));
+        if (!present_)
+            return false;
+        SP_DEVICE_INTERFACE_DATA candidate{};
+        candidate.cbSize = sizeof candidate;
+        for (DWORD i = 0; ::SetupDiEnumDeviceInterfaces(present_.Get(), nullptr, &*interfaceClass, i, &candidate); ++i) {
+            alignas(SP_DEVICE_INTERFACE_DETAIL_DATA_W) unsigned char buffer[1024] = {};
+            auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer);
+            detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+            if (::SetupDiGetDeviceInterfaceDetailW(present_.Get(), &candidate, detail, sizeof buffer, nullptr, nullptr) &&
+                ::lstrcmpiW(detail->DevicePath, devicePath.c_str()) == 0) {
+                interface_ = candidate;
+                return true;
+            }
+        }
+        present_.Reset(INVALID_HANDLE_VALUE);
+        return false;
+    }
+
+    DeviceInfoList set_;
+    // The present interfaces of the opened interface's class, when it had
+    // to be found among them.
+    DeviceInfoList present_;
     SP_DEVICE_INTERFACE_DATA interface_{};
     bool opened_ = false;
     SP_DEVINFO_DATA device_{};

@@ -1,7 +1,10 @@
 #pragma once
 // The device-setup port on Windows: SetupAPI for the device interface, its
 // class and registry properties, and the configuration manager for the
-// location information of a device node and its parents.
+// location information of a device node and its parents. Where
+// SetupDiOpenDeviceInterfaceW is not implemented (it fails without an error
+// code, as under Wine 8), a device interface is found among the present
+// interfaces of its class instead.
 
 #include "discovery/DeviceSetup.h"
 

@@ -1,5 +1,6 @@
 #include "platforms/win32/Win32DialogHost.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -733,8 +734,8 @@ void Win32DialogHost::InitCommonControls(std::uint32_t size, std::uint32_t class
 
 int Win32DialogHost::RunModal(CDialog& dialog, int templateId)
 {
-    windows_.push_back(std::make_unique<Win32DialogWindow>(dialog));
-    Win32DialogWindow* window = windows_.back().get();
+    windows_.push_back({&dialog, std::make_unique<Win32DialogWindow>(dialog)});
+    Win32DialogWindow* window = windows_.back().window.get();
     // A dialog started while another runs belongs to it, which keeps it
     // above and disabled until it ends.
     HWND owner = running_.empty() ? nullptr : running_.back()->Handle();
@@ -749,6 +750,14 @@ int Win32DialogHost::RunModal(CDialog& dialog, int templateId)
     window->Detach();
     dialog.DetachFromWindow();
     return result == -1 ? -1 : int(result);
+}
+
+void Win32DialogHost::DialogDestroyed(CDialog& dialog)
+{
+    std::erase_if(windows_, [&](const WindowRecord& record) {
+        return record.dialog == &dialog &&
+               std::find(running_.begin(), running_.end(), record.window.get()) == running_.end();
+    });
 }
 
 IconHandle Win32DialogHost::LoadIcon(int resourceId)
@@ -770,6 +779,8 @@ std::wstring Win32DialogHost::LoadString(unsigned id)
 }
 
 int Win32DialogHost::SystemMetric(int index) { return ::GetSystemMetrics(index); }
+
+std::size_t Win32DialogHost::WindowRecordCount() const { return windows_.size(); }
 
 void* Win32DialogHost::ActiveDialogWindow() const { return running_.empty() ? nullptr : running_.back()->Handle(); }
 

@@ -27,19 +27,28 @@ public:
 
     void InitCommonControls(std::uint32_t size, std::uint32_t classes) override;
     int RunModal(CDialog& dialog, int templateId) override;
+    void DialogDestroyed(CDialog& dialog) override;
     IconHandle LoadIcon(int resourceId) override;
     std::wstring LoadString(unsigned id) override;
     int SystemMetric(int index) override;
 
     // The window of the innermost dialog running now, if any (an HWND).
     void* ActiveDialogWindow() const;
+    // How many window records the host keeps now (for tests).
+    std::size_t WindowRecordCount() const;
 
 private:
     void* module_;
-    // The dialogs run so far. Control objects of a dialog (a link's font and
-    // tooltip) may still call their window after the dialog has ended, so
-    // the objects outlive their windows; without a window they do nothing.
-    std::vector<std::unique_ptr<Win32DialogWindow>> windows_;
+    // The window objects of the dialogs run, by the dialog they ran. Control
+    // objects of a dialog (a link's font and tooltip) may still call their
+    // window after the dialog has ended, so a window object outlives its
+    // window (without one it does nothing) until the dialog object is
+    // destroyed.
+    struct WindowRecord {
+        const CDialog* dialog;
+        std::unique_ptr<Win32DialogWindow> window;
+    };
+    std::vector<WindowRecord> windows_;
     std::vector<Win32DialogWindow*> running_;
 };
 

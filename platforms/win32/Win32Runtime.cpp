@@ -3,6 +3,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <vector>
 
@@ -233,5 +234,7 @@ std::intptr_t Win32Runtime::ShellOpen(const std::wstring& target)
 }
 
 void Win32Runtime::Beep(std::uint32_t type) { ::MessageBeep(type); }
+
+void Win32Runtime::SetChineseLocale() { ::_wsetlocale(LC_ALL, L"chs"); }
 
 }  // namespace norvik

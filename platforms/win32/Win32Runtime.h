@@ -55,6 +55,9 @@ public:
 
     std::intptr_t ShellOpen(const std::wstring& target) override;
     void Beep(std::uint32_t type) override;
+    // _wsetlocale(LC_ALL, L"chs"): the C library's wide and multibyte
+    // functions then work in Simplified Chinese and code page 936.
+    void SetChineseLocale() override;
 
 private:
     std::FILE* DiagnosticStream() const;

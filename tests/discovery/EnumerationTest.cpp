@@ -151,5 +151,22 @@ TEST(TopologyScan, WhatEachMissingPieceLeavesBehind)
     }
 }
 
+TEST(TopologyScan, TheChineseLocaleIsSetFirstAndAgainBeforeEachNodeCount)
+{
+    Json noNodes = Camera("2e7a", "0c42", "Empty");
+    Json countFails = Camera("2e7a", "0c43", "Broken", Json::array({XuNode(kGuidA)}));
+    countFails["nodeCountFails"] = true;
+    SimRun run(Cameras(Json::array({Camera("2e7a", "0c41", "Cam", Json::array({OtherNode(), XuNode(kGuidA)})),
+                                    noNodes, countFails,
+                                    Camera("2e7a", "0c44", "Cam2", Json::array({XuNode(kGuidB)}))})));
+    run.Discover();
+    const std::string all = run.runtime.AllDiagnostics();
+    const std::size_t first = all.find("node num = 2\n");
+    const std::size_t second = all.find("node num = 1\n");
+    ASSERT_NE(second, std::string::npos) << all;
+    // Before the run prints anything, then before each node count printed.
+    EXPECT_EQ(run.runtime.ChineseLocaleCalls(), (std::vector<std::size_t>{0, first, second})) << all;
+}
+
 }  // namespace
 }  // namespace norvik::test

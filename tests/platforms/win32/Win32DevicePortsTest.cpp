@@ -5,13 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platforms/win32/DirectShowCaptureStack.h"
 #include "platforms/win32/Win32DeviceSetup.h"
 #include "platforms/win32/Win32UsbHost.h"
+#include "platforms/win32/Win32Guid.h"
 #include "platforms/win32/WindowsApi.h"
 #include "runtime/ResultCodes.h"
+
+#include <cfgmgr32.h>
+#include <setupapi.h>
 
 namespace norvik::test {
 namespace {
@@ -147,6 +153,120 @@ TEST(Win32DeviceSetupPort, AnUnknownInterfaceGivesNoDetails)
     std::wstring text = L"unchanged";
     EXPECT_FALSE(set->RegistryProperty(info, spdrp::kFriendlyName, &text, 520));
     EXPECT_EQ(text, L"unchanged");
+}
+
+// One device interface the system lists as present, with what SetupAPI
+// itself says of its device.
+struct PresentInterface {
+    std::wstring path;
+    GUID deviceClass{};
+    std::vector<std::pair<std::uint32_t, std::optional<std::wstring>>> properties;
+};
+
+// The present device interfaces of every interface class the registry knows
+// (SetupDiEnumDeviceInterfaces takes one class at a time).
+std::vector<PresentInterface> PresentInterfaces()
+{
+    std::vector<PresentInterface> found;
+    HDEVINFO set = ::SetupDiGetClassDevsW(nullptr, nullptr, nullptr,
+                                          DIGCF_DEVICEINTERFACE | DIGCF_ALLCLASSES | DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE)
+        return found;
+    HKEY classes = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\DeviceClasses", 0, KEY_READ,
+                        &classes) == ERROR_SUCCESS) {
+        wchar_t name[64] = {};
+        for (DWORD k = 0; ::RegEnumKeyW(classes, k, name, 64) == ERROR_SUCCESS; ++k) {
+            GUID interfaceClass{};
+            if (FAILED(::CLSIDFromString(name, &interfaceClass)))
+                continue;
+            SP_DEVICE_INTERFACE_DATA iface{};
+            iface.cbSize = sizeof iface;
+            for (DWORD i = 0; ::SetupDiEnumDeviceInterfaces(set, nullptr, &interfaceClass, i, &iface); ++i) {
+                alignas(SP_DEVICE_INTERFACE_DETAIL_DATA_W) unsigned char buffer[2048] = {};
+                auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer);
+                detail->cbSize = sizeof *detail;
+                SP_DEVINFO_DATA device{};
+                device.cbSize = sizeof device;
+                if (!::SetupDiGetDeviceInterfaceDetailW(set, &iface, detail, sizeof buffer, nullptr, &device))
+                    continue;
+                PresentInterface p{detail->DevicePath, device.ClassGuid, {}};
+                for (std::uint32_t property :
+                     {spdrp::kDeviceDesc, spdrp::kService, spdrp::kFriendlyName, spdrp::kLocationPaths}) {
+                    wchar_t value[260] = {};
+                    if (::SetupDiGetDeviceRegistryPropertyW(set, &device, property, nullptr,
+                                                            reinterpret_cast<BYTE*>(value), sizeof value - 2, nullptr))
+                        p.properties.push_back({property, std::wstring(value)});
+                    else
+                        p.properties.push_back({property, std::nullopt});
+                }
+                found.push_back(p);
+            }
+        }
+        ::RegCloseKey(classes);
+    }
+    ::SetupDiDestroyDeviceInfoList(set);
+    return found;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+TEST(Win32DeviceSetupPort, APresentInterfaceGivesItsDevicePropertiesAndParents)
+{
+    const std::vector<PresentInterface> present = PresentInterfaces();
+    if (present.empty())
+        GTEST_SKIP() << "Wine reports no present device interface here";
+    for (const PresentInterface& p : present) {
+        SCOPED_TRACE(Narrow(p.path));
+        Win32DeviceSetup setup;
+        auto set = setup.CreateDeviceInfoList();
+        ASSERT_NE(set, nullptr);
+        ASSERT_TRUE(set->OpenDeviceInterface(p.path));
+        DeviceInfoData info;
+        ASSERT_TRUE(set->GetInterfaceDetail(&info));
+        EXPECT_EQ(ToWinGuid(info.classGuid), p.deviceClass);
+        std::wstring className;
+        EXPECT_TRUE(set->ClassNameFromGuid(info.classGuid, &className, 260));
+        EXPECT_FALSE(className.empty());
+
+        for (const auto& [property, expected] : p.properties) {
+            std::wstring value = L"unchanged";
+            const bool read = set->RegistryProperty(info, property, &value, 520);
+            EXPECT_EQ(read, expected.has_value()) << "property " << property;
+            if (read && expected) {
+                EXPECT_EQ(value, *expected) << "property " << property;
+                EXPECT_FALSE(value.empty()) << "property " << property;
+            }
+        }
+
+        // Up the tree: each node's location and parent are the configuration
+        // manager's own answers (Wine 8 implements neither call and refuses
+        // both), the outputs untouched when refused, and the climb ends.
+        DevInst node = info.devInst;
+        int parents = 0;
+        for (; parents < 32; ++parents) {
+            wchar_t expected[261] = {};
+            ULONG length = 520;
+            const CONFIGRET expectedFound = ::CM_Get_DevNode_Registry_PropertyW(
+                node, CM_DRP_LOCATION_INFORMATION, nullptr, expected, &length, 0);
+            std::wstring location = L"unchanged";
+            EXPECT_EQ(setup.LocationInformation(node, &location, 520), expectedFound);
+            EXPECT_EQ(location, expectedFound == CR_SUCCESS ? std::wstring(expected) : L"unchanged");
+
+            DEVINST expectedParent = 0;
+            const CONFIGRET expectedResult = ::CM_Get_Parent(&expectedParent, node, 0);
+            DevInst parent = 0xFFFFFFFFu;
+            EXPECT_EQ(setup.Parent(node, &parent), expectedResult);
+            if (expectedResult != CR_SUCCESS) {
+                EXPECT_EQ(parent, 0xFFFFFFFFu);
+                break;
+            }
+            EXPECT_EQ(parent, expectedParent);
+            EXPECT_NE(parent, node);
+            node = parent;
+        }
+        EXPECT_LT(parents, 32);
+    }
 }
 
 TEST(Win32DeviceSetupPort, ClassNamesComeFromTheSystem)

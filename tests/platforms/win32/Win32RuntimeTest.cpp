@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -228,6 +230,23 @@ TEST(Win32CodePage, FollowsTheThreadLocale)
     ::SetThreadLocale(original);
     EXPECT_EQ(bytes, std::optional<std::string>("\xD6\xD0"));
     EXPECT_EQ(text, std::optional<std::wstring>(L"中"));
+}
+
+TEST(Win32Locale, TheChineseLocaleIsTheCLibrarysForAllCategories)
+{
+    const std::wstring before = ::_wsetlocale(LC_ALL, nullptr);
+    Win32Runtime runtime;
+    runtime.SetChineseLocale();
+    const std::wstring all = ::_wsetlocale(LC_ALL, nullptr);
+    const std::wstring numeric = ::_wsetlocale(LC_NUMERIC, nullptr);
+    char bytes[8] = {};
+    const std::size_t length = std::wcstombs(bytes, L"\u4E2D", sizeof bytes);  // 中
+    ::_wsetlocale(LC_ALL, before.c_str());
+
+    EXPECT_NE(all.find(L"Chinese"), std::wstring::npos) << std::string(all.begin(), all.end());
+    EXPECT_EQ(numeric, all);
+    ASSERT_EQ(length, 2u);
+    EXPECT_EQ(std::string(bytes, 2), "\xD6\xD0");
 }
 
 TEST(Win32ErrorText, SystemTextsEndInCrLf)
