@@ -273,6 +273,12 @@ std::optional<std::wstring> PosixRuntime::AnsiToWide(std::string_view bytes)
     return codePage_->AnsiToWide(bytes);
 }
 
+std::optional<std::wstring> PosixRuntime::SystemErrorTextWide(std::uint32_t code)
+{
+    const std::optional<std::wstring_view> text = SystemErrorMessage(code, errorLanguage_);
+    return text ? std::optional<std::wstring>(*text) : std::nullopt;
+}
+
 std::optional<std::string> PosixRuntime::SystemErrorText(std::uint32_t code)
 {
     const std::optional<std::wstring_view> text = SystemErrorMessage(code, errorLanguage_);
