@@ -1,5 +1,7 @@
 #include "console/Codecs.h"
 
+#include "runtime/ResultCodes.h"
+
 #include <cstdarg>
 #include <cstring>
 #include <cwchar>
@@ -96,11 +98,19 @@ std::wstring RenderPrintable(const std::uint8_t* bytes, std::size_t count)
     return text;
 }
 
+ConversionError::ConversionError(Runtime& runtime, const char* what) : std::runtime_error(what)
+{
+    // The system text is wide on the platforms that can refuse, so it never
+    // needs the conversion that was just refused.
+    const std::optional<std::wstring> text = runtime.SystemErrorTextWide(win32::kInvalidParameter);
+    text_ = text ? TrimTrailingWhiteSpace(*text) : std::wstring(what, what + std::strlen(what));
+}
+
 std::string EncodeAnsiText(Runtime& runtime, std::wstring_view text)
 {
     std::optional<std::string> bytes = runtime.WideToAnsi(text);
     if (!bytes)
-        throw ConversionError("the text cannot be converted to the ANSI code page");
+        throw ConversionError(runtime, "the text cannot be converted to the ANSI code page");
     const std::size_t zero = bytes->find('\0');
     if (zero != std::string::npos)
         bytes->resize(zero);
@@ -116,7 +126,7 @@ std::wstring DecodeAnsiText(Runtime& runtime, const char* bytes, std::size_t max
         zero != nullptr ? std::size_t(static_cast<const char*>(zero) - bytes) : maxBytes;
     std::optional<std::wstring> text = runtime.AnsiToWide(std::string_view(bytes, length));
     if (!text)
-        throw ConversionError("the text cannot be converted from the ANSI code page");
+        throw ConversionError(runtime, "the text cannot be converted from the ANSI code page");
     const std::size_t wideZero = text->find(L'\0');
     if (wideZero != std::wstring::npos)
         text->resize(wideZero);

@@ -16,10 +16,16 @@ namespace norvik {
 
 // A conversion to or from the ANSI code page that the runtime refused. The
 // running command is abandoned with no partial result; the dialog framework
-// catches this at its dispatch entry and reports it.
+// catches this at its dispatch entry and reports it with Text(), the system's
+// text for the error the conversion functions give for a code page they
+// cannot use (ERROR_INVALID_PARAMETER).
 class ConversionError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    ConversionError(Runtime& runtime, const char* what);
+    const std::wstring& Text() const { return text_; }
+
+private:
+    std::wstring text_;
 };
 
 // "%02X " for every byte but the last, "%02X" for the last: 3n - 1

@@ -8,6 +8,23 @@
 
 namespace norvik {
 
+namespace {
+
+// Keeps the log from repainting while a row is built, and switches repainting
+// back on however the command ends, a refused conversion included.
+class LogRedrawPause {
+public:
+    explicit LogRedrawPause(CListCtrl& list) : list_(list) { list_.SetRedraw(false); }
+    ~LogRedrawPause() { list_.SetRedraw(true); }
+    LogRedrawPause(const LogRedrawPause&) = delete;
+    LogRedrawPause& operator=(const LogRedrawPause&) = delete;
+
+private:
+    CListCtrl& list_;
+};
+
+}  // namespace
+
 bool CNorvikDlg::PrepareSelector()
 {
     if (!channel) {
@@ -55,7 +72,7 @@ void CNorvikDlg::SetCommand()
         return;
     }
     const int row = std::max(0, logList.GetItemCount() - blankTailRows);
-    logList.SetRedraw(false);
+    const LogRedrawPause pause(logList);
     AppendTransferRow(row, true);
     std::memset(transferBuffer.get(), 0, kTransferBufferSize);
     const bool hexMode = hexSendCheck.GetCheck() != 0;
@@ -65,7 +82,6 @@ void CNorvikDlg::SetCommand()
     else
         WriteFailureCell(row, L"SET数据失败");
     logList.ScrollToBottom();
-    logList.SetRedraw(true);
 }
 
 void CNorvikDlg::GetCommand()
@@ -73,7 +89,7 @@ void CNorvikDlg::GetCommand()
     if (!PrepareSelector())
         return;
     std::memset(transferBuffer.get(), 0, kTransferBufferSize);
-    logList.SetRedraw(false);
+    const LogRedrawPause pause(logList);
     const int row = std::max(0, logList.GetItemCount() - blankTailRows);
     AppendTransferRow(row, false);
     if (RequestXuProperty(channelPorts_, channel.get(), csSelector, transferBuffer.get(), csLength, false)) {
@@ -85,7 +101,6 @@ void CNorvikDlg::GetCommand()
         WriteFailureCell(row, L"GET数据失败");
     }
     logList.ScrollToBottom();
-    logList.SetRedraw(true);
 }
 
 void CNorvikDlg::RecallLastInput()

@@ -47,10 +47,12 @@ std::intptr_t CWnd::Dispatch(const Message& message)
         if (window_)
             window_->MessageBox(L"内存不足。", L"", kMbOk | kMbIconWarning);
     } catch (const ConversionError& error) {
-        if (window_) {
-            std::string what = error.what();
-            window_->MessageBox(std::wstring(what.begin(), what.end()), L"", kMbOk | kMbIconWarning);
-        }
+        // A dialog shows it in its standard box, titled with the application
+        // (executable) name; a bare control has no title to give it.
+        if (auto* sink = dynamic_cast<MessageSink*>(this))
+            sink->ShowMessage(error.Text());
+        else if (window_)
+            window_->MessageBox(error.Text(), L"", kMbOk | kMbIconWarning);
     }
     current_ = outer;
     return result;

@@ -75,13 +75,23 @@ void CNorvikDlg::SaveTransferLog()
         cells[std::size_t(c)] = window.HeaderItemTitle(list, c, 258);
     // A failed write or close is detected: the operator is told and the
     // incomplete file is removed; the log itself stays as it is.
-    const std::string header = CsvLine(runtime(), cells);
-    bool written = file->Write(header.data(), header.size());
-    for (int r = 0; r < records && written; ++r) {
-        for (int c = 0; c < columns; ++c)
-            cells[std::size_t(c)] = logList.GetItemText(r, c);
-        const std::string line = CsvLine(runtime(), cells);
-        written = file->Write(line.data(), line.size());
+    bool written = false;
+    try {
+        const std::string header = CsvLine(runtime(), cells);
+        written = file->Write(header.data(), header.size());
+        for (int r = 0; r < records && written; ++r) {
+            for (int c = 0; c < columns; ++c)
+                cells[std::size_t(c)] = logList.GetItemText(r, c);
+            const std::string line = CsvLine(runtime(), cells);
+            written = file->Write(line.data(), line.size());
+        }
+    } catch (const ConversionError&) {
+        // A refused conversion is reported by the dispatcher; the partial
+        // file goes, as after a failed write.
+        file->Close();
+        file.reset();
+        runtime().RemoveFile(name);
+        throw;
     }
     const bool closed = file->Close();
     file.reset();

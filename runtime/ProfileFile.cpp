@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cwctype>
 
+#include "runtime/CodePage.h"
 #include "runtime/Utf8.h"
 
 namespace norvik {
@@ -104,16 +105,131 @@ std::wstring Truncate(std::wstring_view s, std::size_t bufferChars)
 
 }  // namespace
 
-ProfileFile ProfileFile::FromUtf8(std::string_view bytes)
+namespace {
+
+bool IsAscii(std::string_view bytes)
 {
-    bool bom = false;
+    for (char c : bytes)
+        if (std::uint8_t(c) >= 0x80)
+            return false;
+    return true;
+}
+
+std::wstring Widen(std::string_view ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+std::string Utf16LeBytes(std::wstring_view text)
+{
+    std::string out;
+    for (wchar_t w : text) {
+        std::uint32_t c = std::uint32_t(w);
+        if (c >= 0x10000 && c <= 0x10FFFF) {
+            c -= 0x10000;
+            const std::uint32_t high = 0xD800 + (c >> 10), low = 0xDC00 + (c & 0x3FF);
+            out += {char(high & 0xFF), char(high >> 8), char(low & 0xFF), char(low >> 8)};
+        } else {
+            if (c > 0xFFFF)
+                c = 0xFFFD;
+            out += {char(c & 0xFF), char((c >> 8) & 0xFF)};
+        }
+    }
+    return out;
+}
+
+// Code units as they are; a valid surrogate pair becomes one character where
+// wchar_t is 32 bits wide, a lone surrogate stays the code unit it was.
+std::wstring Utf16LeText(std::string_view bytes)
+{
+    std::wstring out;
+    const std::size_t units = bytes.size() / 2;
+    auto unit = [&](std::size_t i) {
+        return std::uint32_t(std::uint8_t(bytes[2 * i])) |
+               (std::uint32_t(std::uint8_t(bytes[2 * i + 1])) << 8);
+    };
+    for (std::size_t i = 0; i < units; ++i) {
+        std::uint32_t c = unit(i);
+        if constexpr (sizeof(wchar_t) == 4) {
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units) {
+                const std::uint32_t low = unit(i + 1);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                    ++i;
+                }
+            }
+        }
+        out.push_back(wchar_t(c));
+    }
+    return out;
+}
+
+}  // namespace
+
+ProfileFile ProfileFile::FromBytes(std::string_view bytes, AnsiCodePage* ansi)
+{
+    ProfileFile file;
+    if (bytes.size() >= 2 && std::uint8_t(bytes[0]) == 0xFF && std::uint8_t(bytes[1]) == 0xFE) {
+        file.prefix_.assign(bytes.substr(0, 2));
+        bytes.remove_prefix(2);
+        if (bytes.size() % 2 != 0) {
+            file.trailing_.assign(bytes.substr(bytes.size() - 1));
+            bytes.remove_suffix(1);
+        }
+        // Split on the code units CR and LF, keeping each line's own bytes.
+        file = [&] {
+            ProfileFile parsed = FromText(Utf16LeText(bytes));
+            std::size_t offset = 0;
+            for (Line& line : parsed.lines_) {
+                const std::size_t textSize = Utf16LeBytes(line.text).size();
+                line.textBytes.emplace(bytes.substr(offset, textSize));
+                offset += textSize;
+                line.endingBytes.emplace(bytes.substr(offset, 2 * line.ending.size()));
+                offset += 2 * line.ending.size();
+            }
+            parsed.prefix_ = std::move(file.prefix_);
+            parsed.trailing_ = std::move(file.trailing_);
+            return parsed;
+        }();
+        file.encoding_ = Encoding::Utf16Le;
+        return file;
+    }
+
+    bool utf8Seen = false, ansiSeen = false;
     if (bytes.size() >= 3 && std::uint8_t(bytes[0]) == 0xEF && std::uint8_t(bytes[1]) == 0xBB &&
         std::uint8_t(bytes[2]) == 0xBF) {
+        file.prefix_.assign(bytes.substr(0, 3));
         bytes.remove_prefix(3);
-        bom = true;
+        utf8Seen = true;
     }
-    ProfileFile file = FromText(Utf8ToWide(bytes));
-    file.byteOrderMark_ = bom;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = start;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
+            ++end;
+        std::size_t next = end;
+        if (next < bytes.size())
+            next += (bytes[next] == '\r' && next + 1 < bytes.size() && bytes[next + 1] == '\n') ? 2 : 1;
+        const std::string_view text = bytes.substr(start, end - start);
+        const std::string_view ending = bytes.substr(end, next - end);
+        Line line;
+        if (IsAscii(text)) {
+            line.text = Widen(text);
+        } else if (IsValidUtf8(text)) {
+            line.text = Utf8ToWide(text);
+            utf8Seen = true;
+        } else {
+            std::optional<std::wstring> decoded = ansi ? ansi->AnsiToWide(text) : std::nullopt;
+            line.text = decoded ? std::move(*decoded) : Utf8ToWide(text);
+            ansiSeen = true;
+        }
+        line.ending = Widen(ending);
+        line.textBytes.emplace(text);
+        line.endingBytes.emplace(ending);
+        file.lines_.push_back(std::move(line));
+        start = next;
+    }
+    file.encoding_ = utf8Seen && !ansiSeen ? Encoding::Utf8 : Encoding::AnsiCodePage;
     return file;
 }
 
@@ -239,17 +355,18 @@ void ProfileFile::WriteString(std::wstring_view section, std::wstring_view key,
     const std::size_t header = FindSection(section);
     if (header == npos) {
         if (!lines_.empty() && lines_.back().ending.empty())
-            lines_.back().ending = eol;
+            lines_.back().ending = eol, lines_.back().endingBytes.reset();
         std::wstring headerLine = L"[";
         headerLine += section;
         headerLine += L']';
-        lines_.push_back(Line{std::move(headerLine), eol});
-        lines_.push_back(Line{std::move(keyLine), eol});
+        lines_.push_back(Line{std::move(headerLine), eol, {}, {}});
+        lines_.push_back(Line{std::move(keyLine), eol, {}, {}});
         return;
     }
     const std::size_t existing = FindKey(header, key);
     if (existing != npos) {
         lines_[existing].text = std::move(keyLine);
+        lines_[existing].textBytes.reset();
         return;
     }
     // After the last non-blank line of the section, so that blank lines
@@ -259,9 +376,11 @@ void ProfileFile::WriteString(std::wstring_view section, std::wstring_view key,
     for (std::size_t i = header + 1; i < end; ++i)
         if (ParseLine(lines_[i].text).kind != LineKind::Blank)
             insertAt = i + 1;
-    if (lines_[insertAt - 1].ending.empty())
+    if (lines_[insertAt - 1].ending.empty()) {
         lines_[insertAt - 1].ending = eol;
-    lines_.insert(lines_.begin() + std::ptrdiff_t(insertAt), Line{std::move(keyLine), eol});
+        lines_[insertAt - 1].endingBytes.reset();
+    }
+    lines_.insert(lines_.begin() + std::ptrdiff_t(insertAt), Line{std::move(keyLine), eol, {}, {}});
 }
 
 std::wstring ProfileFile::Text() const
@@ -274,10 +393,31 @@ std::wstring ProfileFile::Text() const
     return text;
 }
 
-std::string ProfileFile::ToUtf8() const
+std::optional<std::string> ProfileFile::ToBytes(AnsiCodePage* ansi) const
 {
-    std::string bytes = byteOrderMark_ ? std::string("\xEF\xBB\xBF") : std::string();
-    bytes += WideToUtf8(Text());
+    auto encode = [&](const std::wstring& text) -> std::optional<std::string> {
+        if (encoding_ == Encoding::Utf16Le)
+            return Utf16LeBytes(text);
+        const std::string utf8 = WideToUtf8(text);
+        if (encoding_ == Encoding::Utf8 || IsAscii(utf8) || ansi == nullptr)
+            return utf8;
+        return ansi->WideToAnsi(text);
+    };
+    std::string bytes = prefix_;
+    for (const Line& line : lines_) {
+        for (auto [raw, text] : {std::pair{&line.textBytes, &line.text},
+                                 std::pair{&line.endingBytes, &line.ending}}) {
+            if (raw->has_value()) {
+                bytes += **raw;
+                continue;
+            }
+            std::optional<std::string> encoded = encode(*text);
+            if (!encoded)
+                return std::nullopt;
+            bytes += *encoded;
+        }
+    }
+    bytes += trailing_;
     return bytes;
 }
 

@@ -10,22 +10,38 @@
 // non-numeric integer gives) has to follow the Windows parsing rules exactly,
 // which no general-purpose INI parser does.
 //
-// On Linux the file is stored as UTF-8 text (an initial byte order mark is
-// kept). Lines may end in CR LF or LF; a rewritten file keeps the line ending
-// it already uses, a new file gets CR LF as Windows writes it.
+// The file is written by hand and by the Windows build, so it is read as
+// Windows reads it: a file that starts with FF FE is UTF-16LE; any other file
+// is read line by line, each line as UTF-8 where it is valid UTF-8 and in the
+// ANSI code page (936) where it is not. Chinese text in code page 936 is
+// almost never valid UTF-8 (a GBK trail byte rarely follows a lead byte the
+// way UTF-8 continuation bytes must), while files written by earlier Linux
+// builds are UTF-8; the per-line rule reads both. Every line keeps its own
+// bytes: a write encodes only the line it changes or adds (UTF-16LE in a
+// UTF-16LE file; UTF-8 in a file with the UTF-8 byte order mark or whose
+// non-ASCII lines are all UTF-8; otherwise the ANSI code page, as Windows
+// writes). Lines may end in CR LF or LF; a rewritten file keeps the line
+// ending it already uses, a new file gets CR LF as Windows writes it.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace norvik {
 
+class AnsiCodePage;
+
 class ProfileFile {
 public:
     // An empty profile: what a missing file reads as.
     ProfileFile() = default;
-    static ProfileFile FromUtf8(std::string_view bytes);
+    // The file's bytes as stored. `ansi` decodes lines that are not UTF-8; a
+    // null one (or one that refuses) leaves them decoded as UTF-8 with
+    // replacement characters, their bytes still kept.
+    static ProfileFile FromBytes(std::string_view bytes, AnsiCodePage* ansi);
+    static ProfileFile FromUtf8(std::string_view bytes) { return FromBytes(bytes, nullptr); }
     static ProfileFile FromText(std::wstring_view text);
 
     // GetPrivateProfileIntW: the value read as a decimal integer (leading
@@ -48,13 +64,22 @@ public:
     void WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value);
 
     std::wstring Text() const;
-    std::string ToUtf8() const;
+    // The file's bytes: unchanged lines as they were read, changed and new
+    // ones encoded as described above. nullopt when a changed line has to go
+    // in the ANSI code page and `ansi` refuses the conversion.
+    std::optional<std::string> ToBytes(AnsiCodePage* ansi) const;
+    std::string ToUtf8() const { return ToBytes(nullptr).value_or(std::string()); }
 
 private:
     struct Line {
         std::wstring text;    // without its line ending
         std::wstring ending;  // "\r\n", "\n", "\r" or empty for an unterminated last line
+        // The bytes the text and the ending were read from; nullopt once
+        // changed or for a new line.
+        std::optional<std::string> textBytes;
+        std::optional<std::string> endingBytes;
     };
+    enum class Encoding { Utf8, AnsiCodePage, Utf16Le };
 
     // Index of the header line of the first section named `section`, or npos.
     std::size_t FindSection(std::wstring_view section) const;
@@ -67,7 +92,9 @@ private:
     std::wstring LineEnding() const;
 
     std::vector<Line> lines_;
-    bool byteOrderMark_ = false;
+    std::string prefix_;                      // byte order mark as read
+    std::string trailing_;                    // odd last byte of a UTF-16LE file
+    Encoding encoding_ = Encoding::AnsiCodePage;  // for changed and new lines
 };
 
 }  // namespace norvik

@@ -81,6 +81,14 @@ public:
     // The system's message text for an error code, in the ANSI code page and
     // ending in CR LF as Windows gives it; nullopt when there is none.
     virtual std::optional<std::string> SystemErrorText(std::uint32_t code) = 0;
+    // The same text as wide characters. Platforms whose texts are wide to
+    // begin with override this, so that the text can still be shown when the
+    // code page refuses to convert it.
+    virtual std::optional<std::wstring> SystemErrorTextWide(std::uint32_t code)
+    {
+        const std::optional<std::string> text = SystemErrorText(code);
+        return text ? AnsiToWide(*text) : std::nullopt;
+    }
 
     // Creates (or replaces) a file in the current directory or at a path.
     virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& name) = 0;

@@ -133,4 +133,37 @@ std::wstring Utf8ToWide(std::string_view bytes)
     return out;
 }
 
+bool IsValidUtf8(std::string_view bytes)
+{
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const std::uint8_t b = std::uint8_t(bytes[i]);
+        int length = 1;
+        std::uint8_t low = 0x80, high = 0xBF;
+        if (b < 0x80)
+            length = 1;
+        else if (b >= 0xC2 && b <= 0xDF)
+            length = 2;
+        else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            if (b == 0xE0) low = 0xA0;
+            if (b == 0xED) high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            if (b == 0xF0) low = 0x90;
+            if (b == 0xF4) high = 0x8F;
+        } else
+            return false;
+        if (bytes.size() - i < std::size_t(length))
+            return false;
+        for (int k = 1; k < length; ++k) {
+            const std::uint8_t t = std::uint8_t(bytes[i + std::size_t(k)]);
+            if (t < (k == 1 ? low : 0x80) || t > (k == 1 ? high : 0xBF))
+                return false;
+        }
+        i += std::size_t(length);
+    }
+    return true;
+}
+
 }  // namespace norvik

@@ -17,4 +17,8 @@ std::string WideToUtf8(std::wstring_view text);
 // decoding never fails and never swallows the well-formed bytes around them.
 std::wstring Utf8ToWide(std::string_view bytes);
 
+// True when every byte belongs to a well-formed UTF-8 sequence (no overlong
+// forms, surrogates or values past U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
 }  // namespace norvik

@@ -91,9 +91,6 @@ void ParseBuildTimestamp(BuildTimestamp& out, const char* date, const char* time
     }
 }
 
-const char* BuildDateText() { return __DATE__; }
-const char* BuildTimeText() { return __TIME__; }
-
 void ParseBuildTimestamp(BuildTimestamp& out) { ParseBuildTimestamp(out, BuildDateText(), BuildTimeText()); }
 
 std::wstring FormatVersionLine(const BuildTimestamp& stamp)

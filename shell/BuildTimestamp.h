@@ -1,6 +1,8 @@
 #pragma once
-// The build's date and time, read from the compiler's __DATE__ and __TIME__
-// texts, so that the About box can tell two builds of one release apart.
+// The build's date and time, in the forms of the compiler's __DATE__ and
+// __TIME__ texts, so that the About box can tell two builds of one release
+// apart. They come from a source generated on every build, not from the
+// macros, which keep the time of the last compilation of their unit.
 
 #include <cstdint>
 #include <string>
@@ -27,11 +29,10 @@ struct BuildTimestamp {
 // zeroed.
 void ParseBuildTimestamp(BuildTimestamp& out, const char* date, const char* time);
 
-// The same for this build: the date and time at which the shell library's
-// timestamp unit was compiled.
+// The same for this build: the date and time at which it was built.
 void ParseBuildTimestamp(BuildTimestamp& out);
 
-// This build's raw __DATE__ and __TIME__ texts.
+// This build's date and time texts, in the __DATE__ and __TIME__ forms.
 const char* BuildDateText();
 const char* BuildTimeText();
 

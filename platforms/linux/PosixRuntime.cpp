@@ -100,6 +100,29 @@ bool WriteAll(int fd, const std::string& bytes)
     return true;
 }
 
+// The file a settings write goes to: the target of a symbolic link (the link
+// stays a link), or the path itself when it does not exist yet.
+std::string WriteTarget(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+// An existing file that may not be written (no write permission bit, which
+// is the read-only attribute here, or no write access for this user) makes
+// the write fail and stays as it is, as WritePrivateProfileString fails on a
+// read-only file; renaming a new file over it would replace it regardless.
+bool MayOverwrite(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno == ENOENT;
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return false;
+    DescriptorCloser probe{::open(path.c_str(), O_WRONLY | O_CLOEXEC)};
+    return probe.fd >= 0;
+}
+
 // Replaces the file with new contents in one step: the bytes go to a
 // temporary file beside it, which is then renamed over it. Readers see the
 // old file or the new one, never a half-written one.
@@ -123,10 +146,10 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes)
     return false;
 }
 
-ProfileFile LoadProfile(const std::wstring& path)
+ProfileFile LoadProfile(const std::wstring& path, AnsiCodePage* ansi)
 {
     const std::optional<std::string> bytes = ReadWholeFile(WideToUtf8(path));
-    return bytes ? ProfileFile::FromUtf8(*bytes) : ProfileFile();
+    return bytes ? ProfileFile::FromBytes(*bytes, ansi) : ProfileFile();
 }
 
 }  // namespace
@@ -202,26 +225,29 @@ LocalTime PosixRuntime::Now()
 int PosixRuntime::ReadProfileInt(const std::wstring& section, const std::wstring& key,
                                  int defaultValue, const std::wstring& path)
 {
-    return LoadProfile(path).ReadInt(section, key, defaultValue);
+    return LoadProfile(path, codePage_.get()).ReadInt(section, key, defaultValue);
 }
 
 std::wstring PosixRuntime::ReadProfileString(const std::wstring& section, const std::wstring& key,
                                              const std::wstring& defaultValue,
                                              std::size_t bufferChars, const std::wstring& path)
 {
-    return LoadProfile(path).ReadString(section, key, defaultValue, bufferChars);
+    return LoadProfile(path, codePage_.get()).ReadString(section, key, defaultValue, bufferChars);
 }
 
 bool PosixRuntime::WriteProfileString(const std::wstring& section, const std::wstring& key,
                                       const std::wstring& value, const std::wstring& path)
 {
-    const std::string utf8Path = WideToUtf8(path);
-    const std::optional<std::string> bytes = ReadWholeFile(utf8Path);
+    const std::string target = WriteTarget(WideToUtf8(path));
+    if (!MayOverwrite(target))
+        return false;
+    const std::optional<std::string> bytes = ReadWholeFile(target);
     if (!bytes)
         return false;  // an unreadable file is not overwritten
-    ProfileFile profile = ProfileFile::FromUtf8(*bytes);
+    ProfileFile profile = ProfileFile::FromBytes(*bytes, codePage_.get());
     profile.WriteString(section, key, value);
-    return ReplaceFileAtomically(utf8Path, profile.ToUtf8());
+    const std::optional<std::string> updated = profile.ToBytes(codePage_.get());
+    return updated && ReplaceFileAtomically(target, *updated);
 }
 
 std::wstring PosixRuntime::ModulePath()
@@ -245,6 +271,12 @@ std::optional<std::string> PosixRuntime::WideToAnsi(std::wstring_view text)
 std::optional<std::wstring> PosixRuntime::AnsiToWide(std::string_view bytes)
 {
     return codePage_->AnsiToWide(bytes);
+}
+
+std::optional<std::wstring> PosixRuntime::SystemErrorTextWide(std::uint32_t code)
+{
+    const std::optional<std::wstring_view> text = SystemErrorMessage(code, errorLanguage_);
+    return text ? std::optional<std::wstring>(*text) : std::nullopt;
 }
 
 std::optional<std::string> PosixRuntime::SystemErrorText(std::uint32_t code)

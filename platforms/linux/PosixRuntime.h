@@ -68,6 +68,7 @@ public:
     std::optional<std::wstring> AnsiToWide(std::string_view bytes) override;
 
     std::optional<std::string> SystemErrorText(std::uint32_t code) override;
+    std::optional<std::wstring> SystemErrorTextWide(std::uint32_t code) override;
 
     std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& name) override;
     bool RemoveFile(const std::wstring& name) override;

@@ -84,6 +84,10 @@ std::optional<std::string> RelocatedSettingsRuntime::SystemErrorText(std::uint32
 {
     return base_.SystemErrorText(code);
 }
+std::optional<std::wstring> RelocatedSettingsRuntime::SystemErrorTextWide(std::uint32_t code)
+{
+    return base_.SystemErrorTextWide(code);
+}
 std::unique_ptr<OutputFile> RelocatedSettingsRuntime::CreateOutputFile(const std::wstring& name)
 {
     return base_.CreateOutputFile(name);

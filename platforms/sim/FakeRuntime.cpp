@@ -192,6 +192,12 @@ std::optional<std::wstring> FakeRuntime::AnsiToWide(std::string_view bytes)
     return codePage_->AnsiToWide(bytes);
 }
 
+std::optional<std::wstring> FakeRuntime::SystemErrorTextWide(std::uint32_t code)
+{
+    const std::optional<std::wstring_view> text = SystemErrorMessage(code, errorLanguage_);
+    return text ? std::optional<std::wstring>(*text) : std::nullopt;
+}
+
 std::optional<std::string> FakeRuntime::SystemErrorText(std::uint32_t code)
 {
     const std::optional<std::wstring_view> text = SystemErrorMessage(code, errorLanguage_);

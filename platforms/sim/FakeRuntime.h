@@ -48,6 +48,7 @@ public:
     std::optional<std::wstring> AnsiToWide(std::string_view bytes) override;
 
     std::optional<std::string> SystemErrorText(std::uint32_t code) override;
+    std::optional<std::wstring> SystemErrorTextWide(std::uint32_t code) override;
 
     // The files it hands out write into this runtime: they must not outlive it.
     std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& name) override;

@@ -6,6 +6,7 @@
 #include "channel/KsNode.h"
 #include "console/Codecs.h"
 #include "console/TransferOps.h"
+#include "runtime/SystemErrorTexts.h"
 
 namespace norvik::testing {
 namespace {
@@ -426,4 +427,26 @@ TEST(TransferLog, SaveFailuresAreReportedAndLeaveNoFile)
 }
 
 }  // namespace
+TEST(TransferLog, ARefusedConversionShowsTheSystemTextAndLeavesNoTrace)
+{
+    DialogFixture f(ScenarioFromText(kBenchScenario));
+    f.runtime.SetErrorTextLanguage(ErrorTextLanguage::SimplifiedChinese);
+    MemoryDialog& w = f.Start();
+    w.Click(ids::kGetButton);
+    f.runtime.SetRefuseConversions(true);
+    const std::wstring expected(TrimTrailingWhiteSpace(
+        std::wstring(*SystemErrorMessage(87u, ErrorTextLanguage::SimplifiedChinese))));
+    ASSERT_FALSE(expected.empty());
+
+    for (int button : {ids::kSetButton, ids::kGetButton, ids::kSaveLogButton}) {
+        const std::size_t shown = w.MessageBoxes().size();
+        w.Click(button);
+        ASSERT_EQ(w.MessageBoxes().size(), shown + 1) << button;
+        EXPECT_EQ(w.MessageBoxes().back().caption, L"norvik") << button;
+        EXPECT_EQ(w.MessageBoxes().back().text, expected) << button;
+        EXPECT_EQ(f.Log().redrawSuspended, 0) << button;
+    }
+    EXPECT_FALSE(f.runtime.HasFile(CsvFileName(f.runtime.Now())));
+}
+
 }  // namespace norvik::testing

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/CodePage.h"
 #include "runtime/ProfileFile.h"
 
 namespace norvik::test {
@@ -143,6 +144,44 @@ TEST(ProfileFileBytes, KeepsUtf8TextAndTheByteOrderMark)
     file.WriteString(L"Config", L"Other", L"\x6587");
     EXPECT_EQ(file.ToUtf8(),
               "\xEF\xBB\xBF[Config]\r\nName=\xE4\xB8\xAD\r\nOther=\xE6\x96\x87\r\n");
+}
+
+// Stands for code page 936: "\xD6\xD0" is U+4E2D, a non-ASCII character
+// encodes as "#".
+class MarkerCodePage final : public AnsiCodePage {
+public:
+    std::optional<std::string> WideToAnsi(std::wstring_view text) override
+    {
+        std::string bytes;
+        for (wchar_t c : text)
+            bytes += c < 0x80 ? char(c) : '#';
+        return bytes;
+    }
+    std::optional<std::wstring> AnsiToWide(std::string_view bytes) override
+    {
+        std::wstring text;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes.substr(i, 2) == "\xD6\xD0")
+                text += L'\x4E2D', ++i;
+            else
+                text += bytes[i] >= 0 ? wchar_t(bytes[i]) : L'?';
+        }
+        return text;
+    }
+};
+
+TEST(ProfileFileBytes, NewLinesFollowTheEncodingTheFileAlreadyUses)
+{
+    MarkerCodePage ansi;
+    // Only UTF-8 lines: a new line is UTF-8 too.
+    ProfileFile utf8 = ProfileFile::FromBytes("[C]\nA=\xE4\xB8\xAD\n", &ansi);
+    utf8.WriteString(L"C", L"B", L"\x4E2D");
+    EXPECT_EQ(utf8.ToBytes(&ansi), "[C]\nA=\xE4\xB8\xAD\nB=\xE4\xB8\xAD\n");
+    // A code page line: new lines go in the code page, as Windows writes them.
+    ProfileFile ansiFile = ProfileFile::FromBytes("[C]\nA=\xD6\xD0\n", &ansi);
+    EXPECT_EQ(ansiFile.ReadString(L"C", L"A", L"", 10), L"\x4E2D");
+    ansiFile.WriteString(L"C", L"B", L"\x4E2D");
+    EXPECT_EQ(ansiFile.ToBytes(&ansi), "[C]\nA=\xD6\xD0\nB=#\n");
 }
 
 }  // namespace

@@ -123,6 +123,71 @@ TEST(PosixRuntimeProfile, RoundTripKeepsTheRestOfTheFile)
     EXPECT_FALSE(runtime.WriteProfileString(L"Config", L"K", L"v", dir.WideFile("no/such.ini")));
 }
 
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST(PosixRuntimeProfile, AWriteKeepsEveryOtherByteOfCodePageAndUtf16Files)
+{
+    if (!IconvCodePage::Open())
+        GTEST_SKIP() << "no code page 936 converter";
+    TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    PosixRuntime runtime;
+    const std::string file = dir.File("NorvikCfg.ini");
+    const std::wstring path = dir.WideFile("NorvikCfg.ini");
+
+    // As the Windows build writes it: code page 936, with a UTF-8 line from
+    // an older Linux build and a stray byte that is neither.
+    const std::string gbk = "; \xD6\xD0\xCE\xC4\r\n[Config]\r\nInputGuid=\xB2\xE2\r\n"
+                            "Name=\xE4\xB8\xAD\r\nOdd=\xFF\x81\r\nInuptMode=1\r\n";
+    WriteBytes(file, gbk);
+    EXPECT_EQ(runtime.ReadProfileString(L"Config", L"InputGuid", L"", 60, path), L"\x6D4B");
+    EXPECT_EQ(runtime.ReadProfileString(L"Config", L"Name", L"", 60, path), L"\x4E2D");
+    EXPECT_TRUE(runtime.WriteProfileString(L"Config", L"InuptMode", L"0", path));
+    std::string expected = gbk;
+    expected.replace(expected.find("InuptMode=1"), 11, "InuptMode=0");
+    EXPECT_EQ(ReadFile(file), expected);
+    // A new value with Chinese text goes in the code page, as on Windows.
+    EXPECT_TRUE(runtime.WriteProfileString(L"Config", L"New", L"\x4E2D", path));
+    EXPECT_EQ(ReadFile(file), expected + "New=\xD6\xD0\r\n");
+
+    // UTF-16LE with its byte order mark: read, and written back as UTF-16LE.
+    auto utf16 = [](const std::string& ascii) {
+        std::string out;
+        for (char c : ascii)
+            out += std::string{c, '\0'};
+        return out;
+    };
+    const std::string head = "\xFF\xFE" + utf16("[Config]\r\nDebug=1\r\nC=") + std::string("\x2D\x4E", 2);
+    WriteBytes(file, head + utf16("\r\nInuptMode=1\r\n"));
+    EXPECT_EQ(runtime.ReadProfileInt(L"Config", L"Debug", 0, path), 1);
+    EXPECT_EQ(runtime.ReadProfileString(L"Config", L"C", L"", 60, path), L"\x4E2D");
+    EXPECT_TRUE(runtime.WriteProfileString(L"Config", L"InuptMode", L"0", path));
+    EXPECT_EQ(ReadFile(file), head + utf16("\r\nInuptMode=0\r\n"));
+}
+
+TEST(PosixRuntimeProfile, AReadOnlyFileIsLeftAloneAndALinkIsWrittenThrough)
+{
+    TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    PosixRuntime runtime;
+    const std::string file = dir.File("NorvikCfg.ini");
+    WriteBytes(file, "[Config]\nInuptMode=1\n");
+    ::chmod(file.c_str(), 0444);
+    EXPECT_FALSE(runtime.WriteProfileString(L"Config", L"InuptMode", L"0", dir.WideFile("NorvikCfg.ini")));
+    EXPECT_EQ(ReadFile(file), "[Config]\nInuptMode=1\n");
+
+    ::chmod(file.c_str(), 0644);
+    ASSERT_EQ(::symlink(file.c_str(), dir.File("link.ini").c_str()), 0);
+    EXPECT_TRUE(runtime.WriteProfileString(L"Config", L"InuptMode", L"0", dir.WideFile("link.ini")));
+    struct stat info {};
+    ASSERT_EQ(::lstat(dir.File("link.ini").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(ReadFile(file), "[Config]\nInuptMode=0\n");
+}
+
 TEST(PosixRuntimeFiles, OutputFileWritesBytesAndRemoveDeletesIt)
 {
     TempDir dir;
