@@ -23,6 +23,16 @@ bool RowMatches(const MessageMapEntry& row, const Message& message)
 
 }  // namespace
 
+void CWnd::ReportAbandonedHandler(const std::wstring& text)
+{
+    // A dialog shows it in its standard box, titled with the application
+    // (executable) name; a bare control has no title to give it.
+    if (auto* sink = dynamic_cast<MessageSink*>(this))
+        sink->ShowMessage(text);
+    else if (window_)
+        window_->MessageBox(text, L"", kMbOk | kMbIconWarning);
+}
+
 std::intptr_t CWnd::Dispatch(const Message& message)
 {
     const Message* outer = current_;
@@ -44,15 +54,9 @@ std::intptr_t CWnd::Dispatch(const Message& message)
     } catch (const std::bad_alloc&) {
         // A command that runs out of memory is abandoned and reported, as
         // the framework's error handling does for every handler.
-        if (window_)
-            window_->MessageBox(L"内存不足。", L"", kMbOk | kMbIconWarning);
+        ReportAbandonedHandler(L"内存不足。");
     } catch (const ConversionError& error) {
-        // A dialog shows it in its standard box, titled with the application
-        // (executable) name; a bare control has no title to give it.
-        if (auto* sink = dynamic_cast<MessageSink*>(this))
-            sink->ShowMessage(error.Text());
-        else if (window_)
-            window_->MessageBox(error.Text(), L"", kMbOk | kMbIconWarning);
+        ReportAbandonedHandler(error.Text());
     }
     current_ = outer;
     return result;

@@ -100,6 +100,9 @@ protected:
     void SetWindow(DialogWindow* window, int controlId);
 
 private:
+    // The box for a handler abandoned by an exception.
+    void ReportAbandonedHandler(const std::wstring& text);
+
     DialogWindow* window_ = nullptr;
     int controlId_ = kSelf;
     const Message* current_ = nullptr;

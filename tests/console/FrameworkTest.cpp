@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <new>
 #include <vector>
 
 #include "console/Framework.h"
@@ -17,6 +18,7 @@ public:
     std::vector<std::string> calls;
 
     void OnButton() { calls.push_back("button"); }
+    void OnOutOfMemory() { throw std::bad_alloc(); }
     std::intptr_t OnClose(const Message&)
     {
         calls.push_back("close");
@@ -45,8 +47,9 @@ const MessageMapEntry RecordingDialog::kEntries[] = {
     OnCommand<RecordingDialog, &RecordingDialog::OnButton>(ids::kMailLink, notify::kButtonClicked),
     OnMessage<RecordingDialog, &RecordingDialog::OnClose>(msg::kClose),
     OnMessage<RecordingDialog, &RecordingDialog::OnSysCommand>(msg::kSysCommand),
+    OnCommand<RecordingDialog, &RecordingDialog::OnOutOfMemory>(ids::kMailLink, notify::kComboSelChange),
 };
-const MessageMap RecordingDialog::kMap = {nullptr, kEntries, 3};
+const MessageMap RecordingDialog::kMap = {nullptr, kEntries, 4};
 
 TEST(Framework, RoutesCommandsByControlAndNotification)
 {
@@ -59,6 +62,19 @@ TEST(Framework, RoutesCommandsByControlAndNotification)
     window.Send({msg::kCommand, MakeCommandParam(ids::kMailLink, notify::kComboDropDown), 0});
     window.Send({msg::kCommand, MakeCommandParam(ids::kVersionText, notify::kButtonClicked), 0});
     EXPECT_EQ(dialog.calls, (std::vector<std::string>{"init", "button"}));
+    EXPECT_FALSE(window.Ended());
+    host.Destroy(window);
+}
+
+TEST(Framework, AHandlerOutOfMemoryIsReportedInTheTitledBox)
+{
+    MemoryDialogHost host;
+    RecordingDialog dialog(host);
+    MemoryDialog& window = host.Create(dialog, ids::kAboutDialog);
+    window.Send({msg::kCommand, MakeCommandParam(ids::kMailLink, notify::kComboSelChange), 0});
+    ASSERT_EQ(window.MessageBoxes().size(), 1u);
+    EXPECT_EQ(window.MessageBoxes().back().text, L"内存不足。");
+    EXPECT_EQ(window.MessageBoxes().back().caption, L"norvik");
     EXPECT_FALSE(window.Ended());
     host.Destroy(window);
 }
