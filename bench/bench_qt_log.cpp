@@ -24,7 +24,7 @@
 
 #include "console/AppPorts.h"
 #include "console/NorvikApp.h"
-#include "console/ResourceIds.h"
+#include "framework/ResourceIds.h"
 #include "platforms/qt/QtDialogHost.h"
 #include "platforms/sim/FakeRuntime.h"
 #include "platforms/sim/Scenario.h"

@@ -3,7 +3,7 @@
 // stack for devices and their control interfaces, the runtime for
 // diagnostics, pauses and code-page conversion.
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "runtime/Runtime.h"
 
 namespace norvik {

@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "channel/CaptureStack.h"
-#include "channel/KsNode.h"
+#include "discovery/CaptureStack.h"
+#include "discovery/KsNode.h"
 #include "runtime/ResultCodes.h"
 #include "runtime/Runtime.h"
 

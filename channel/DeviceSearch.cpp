@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "channel/KsNode.h"
+#include "discovery/KsNode.h"
 #include "channel/NodeRequests.h"
 #include "runtime/Diagnostics.h"
 

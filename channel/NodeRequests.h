@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "channel/ChannelPorts.h"
 #include "channel/XuChannel.h"
 #include "runtime/Runtime.h"

@@ -1,5 +1,5 @@
 #include "channel/ChannelWorker.h"
-#include "channel/KsNode.h"
+#include "discovery/KsNode.h"
 #include "channel/NodeRequests.h"
 #include "runtime/Diagnostics.h"
 

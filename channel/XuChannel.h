@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "channel/ChannelPorts.h"
 #include "channel/ChannelWorker.h"
-#include "channel/KsNode.h"
+#include "discovery/KsNode.h"
 #include "runtime/Guid.h"
 #include "runtime/ResultCodes.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "console/MessageSink.h"
+#include "framework/MessageSink.h"
 #include "runtime/Runtime.h"
 
 namespace norvik {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "console/Framework.h"
+#include "framework/Framework.h"
 
 namespace norvik {
 

@@ -1,6 +1,6 @@
 #include "console/NorvikApp.h"
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "console/NorvikDlg.h"
 
 namespace norvik {

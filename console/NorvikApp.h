@@ -3,7 +3,7 @@
 // main dialog modally; the program ends when the dialog ends.
 
 #include "console/AppPorts.h"
-#include "console/Framework.h"
+#include "framework/Framework.h"
 
 namespace norvik {
 

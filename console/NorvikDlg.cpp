@@ -1,7 +1,7 @@
 #include "console/NorvikDlg.h"
 
-#include "console/DialogTemplates.h"
-#include "console/ResourceIds.h"
+#include "framework/DialogTemplates.h"
+#include "framework/ResourceIds.h"
 #include "console/Settings.h"
 #include "channel/NodeRequests.h"
 #include "runtime/Runtime.h"

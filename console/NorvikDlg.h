@@ -12,7 +12,7 @@
 #include "channel/XuChannel.h"
 #include "console/AppPorts.h"
 #include "console/Controls.h"
-#include "console/Framework.h"
+#include "framework/Framework.h"
 #include "discovery/DeviceRecords.h"
 #include "discovery/DiscoveryPorts.h"
 #include "shell/HyperLink.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "discovery/DeviceSetup.h"
 #include "discovery/DiscoveryPorts.h"
 

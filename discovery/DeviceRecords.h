@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "discovery/UsbHost.h"
 #include "discovery/UsbStructures.h"
 #include "runtime/Guid.h"

@@ -2,7 +2,7 @@
 // The ports a discovery run reaches the platform through, bundled so that
 // each step takes the one argument and uses only what it needs.
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "discovery/DeviceSetup.h"
 #include "discovery/UsbHost.h"
 #include "runtime/Runtime.h"

@@ -2,7 +2,7 @@
 // The kernel-streaming topology of a capture device: which of its nodes are
 // extension units.
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "discovery/DeviceRecords.h"
 #include "discovery/DiscoveryPorts.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "channel/KsNode.h"
+#include "discovery/KsNode.h"
 #include "discovery/ConfigDescriptor.h"
 #include "runtime/Diagnostics.h"
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <span>
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "discovery/DeviceRecords.h"
 #include "discovery/DiscoveryPorts.h"
 #include "runtime/Guid.h"

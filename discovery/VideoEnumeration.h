@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "discovery/DeviceRecords.h"
 #include "discovery/DiscoveryPorts.h"
 

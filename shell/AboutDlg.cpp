@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "console/DialogTemplates.h"
-#include "console/ResourceIds.h"
+#include "framework/DialogTemplates.h"
+#include "framework/ResourceIds.h"
 #include "shell/BuildTimestamp.h"
 
 namespace norvik {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "console/Framework.h"
+#include "framework/Framework.h"
 #include "shell/HyperLink.h"
 
 namespace norvik {

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "console/DialogTemplates.h"
-#include "console/Messages.h"
+#include "framework/DialogTemplates.h"
+#include "framework/Messages.h"
 #include "runtime/Runtime.h"
 
 namespace norvik {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "console/DialogHost.h"
-#include "console/Framework.h"
+#include "framework/DialogHost.h"
+#include "framework/Framework.h"
 
 namespace norvik {
 

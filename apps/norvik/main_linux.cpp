@@ -14,9 +14,9 @@
 #include <memory>
 #include <string>
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "console/AppPorts.h"
-#include "console/Framework.h"
+#include "framework/Framework.h"
 #include "console/NorvikApp.h"
 #include "platforms/linux/LinuxPlatform.h"
 #include "platforms/linux/PosixRuntime.h"

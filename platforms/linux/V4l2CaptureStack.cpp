@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "channel/KsNode.h"
+#include "discovery/KsNode.h"
 #include "platforms/linux/ErrnoMapping.h"
 #include "platforms/linux/SysfsTree.h"
 #include "platforms/linux/UvcDescriptors.h"

@@ -21,7 +21,7 @@
 
 #include <memory>
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "platforms/linux/SysfsVideoFunctions.h"
 #include "platforms/linux/V4l2UvcIoctl.h"
 #include "runtime/Runtime.h"

@@ -15,8 +15,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "console/DialogHost.h"
-#include "console/DialogTemplates.h"
+#include "framework/DialogHost.h"
+#include "framework/DialogTemplates.h"
 
 namespace norvik {
 

@@ -12,10 +12,10 @@
 #include <QPainter>
 #include <QStyle>
 
-#include "console/DialogHost.h"
-#include "console/DialogTemplates.h"
-#include "console/Framework.h"
-#include "console/Messages.h"
+#include "framework/DialogHost.h"
+#include "framework/DialogTemplates.h"
+#include "framework/Framework.h"
+#include "framework/Messages.h"
 
 namespace norvik {
 

@@ -19,8 +19,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "console/Messages.h"
-#include "console/ResourceIds.h"
+#include "framework/Messages.h"
+#include "framework/ResourceIds.h"
 
 // The icons are compiled into this library; a static library's resources
 // are registered by name from the global namespace.

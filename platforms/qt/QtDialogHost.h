@@ -37,9 +37,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "console/DialogHost.h"
-#include "console/DialogTemplates.h"
-#include "console/Framework.h"
+#include "framework/DialogHost.h"
+#include "framework/DialogTemplates.h"
+#include "framework/Framework.h"
 #include "platforms/qt/DialogFont.h"
 #include "platforms/qt/QtControls.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "console/Messages.h"
+#include "framework/Messages.h"
 
 namespace norvik {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "console/DialogHost.h"
-#include "console/DialogTemplates.h"
-#include "console/Framework.h"
+#include "framework/DialogHost.h"
+#include "framework/DialogTemplates.h"
+#include "framework/Framework.h"
 
 namespace norvik {
 

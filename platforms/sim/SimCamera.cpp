@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "channel/KsNode.h"
+#include "discovery/KsNode.h"
 
 namespace norvik {
 

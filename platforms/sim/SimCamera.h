@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "platforms/sim/Scenario.h"
 
 namespace norvik {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "platforms/sim/SimCamera.h"
 
 namespace norvik {

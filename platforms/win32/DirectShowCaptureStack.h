@@ -9,7 +9,7 @@
 // called from the channel's worker thread. The kernel-streaming proxy does
 // not tie its objects to an apartment, so no marshalling is involved.
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 
 namespace norvik {
 

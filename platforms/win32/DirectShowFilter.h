@@ -4,7 +4,7 @@
 // HRESULT of the call behind them. Kept apart from the device enumeration so
 // that they can be driven by any object with these interfaces.
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "platforms/win32/ComRef.h"
 #include "platforms/win32/KsInterfaces.h"
 

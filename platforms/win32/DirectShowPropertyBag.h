@@ -3,7 +3,7 @@
 // as strings (VT_BSTR) with IPropertyBag::Read. Kept apart from the device
 // enumeration so that it can read any object with that interface.
 
-#include "channel/CaptureStack.h"
+#include "discovery/CaptureStack.h"
 #include "platforms/win32/ComRef.h"
 #include "platforms/win32/WindowsApi.h"
 

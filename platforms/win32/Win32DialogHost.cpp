@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "console/Messages.h"
+#include "framework/Messages.h"
 #include "platforms/win32/WindowsApi.h"
 
 namespace norvik {

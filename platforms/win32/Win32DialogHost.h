@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "console/DialogHost.h"
-#include "console/Framework.h"
+#include "framework/DialogHost.h"
+#include "framework/Framework.h"
 
 namespace norvik {
 

@@ -4,7 +4,7 @@
 
 #include "CtlRunner.h"
 #include "console/NorvikDlg.h"
-#include "console/ResourceIds.h"
+#include "framework/ResourceIds.h"
 #include "console/TransferOps.h"
 #include "platforms/sim/FakeRuntime.h"
 #include "platforms/sim/MemoryDialogHost.h"

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "channel/CaptureStack.h"
-#include "channel/KsNode.h"
+#include "discovery/CaptureStack.h"
+#include "discovery/KsNode.h"
 #include "runtime/Guid.h"
 #include "runtime/ResultCodes.h"
 

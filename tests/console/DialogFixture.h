@@ -6,7 +6,7 @@
 #include <string>
 
 #include "console/NorvikDlg.h"
-#include "console/ResourceIds.h"
+#include "framework/ResourceIds.h"
 #include "platforms/sim/FakeRuntime.h"
 #include "platforms/sim/MemoryDialogHost.h"
 #include "platforms/sim/SimPlatform.h"

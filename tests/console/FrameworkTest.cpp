@@ -3,8 +3,8 @@
 #include <new>
 #include <vector>
 
-#include "console/Framework.h"
-#include "console/ResourceIds.h"
+#include "framework/Framework.h"
+#include "framework/ResourceIds.h"
 #include "platforms/sim/MemoryDialogHost.h"
 
 namespace norvik {

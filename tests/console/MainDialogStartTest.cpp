@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "DialogFixture.h"
-#include "console/DialogTemplates.h"
+#include "framework/DialogTemplates.h"
 #include "console/Settings.h"
 
 namespace norvik::testing {

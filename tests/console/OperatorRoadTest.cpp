@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "DialogFixture.h"
-#include "channel/KsNode.h"
+#include "discovery/KsNode.h"
 #include "console/Codecs.h"
 #include "console/TransferOps.h"
 #include "runtime/SystemErrorTexts.h"

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "channel/KsNode.h"
+#include "discovery/KsNode.h"
 #include "discovery/UnitMatching.h"
 #include "tests/discovery/DiscoveryTestSupport.h"
 

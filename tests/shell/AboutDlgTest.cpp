@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "console/DialogTemplates.h"
-#include "console/Messages.h"
-#include "console/ResourceIds.h"
+#include "framework/DialogTemplates.h"
+#include "framework/Messages.h"
+#include "framework/ResourceIds.h"
 #include "platforms/sim/MemoryDialogHost.h"
 #include "shell/BuildTimestamp.h"
 #include "platforms/sim/FakeRuntime.h"

@@ -5,9 +5,9 @@
 #include <functional>
 #include <memory>
 
-#include "console/DialogTemplates.h"
-#include "console/Messages.h"
-#include "console/ResourceIds.h"
+#include "framework/DialogTemplates.h"
+#include "framework/Messages.h"
+#include "framework/ResourceIds.h"
 #include "platforms/sim/MemoryDialogHost.h"
 #include "platforms/sim/FakeRuntime.h"
 

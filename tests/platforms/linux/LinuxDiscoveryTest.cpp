@@ -11,7 +11,7 @@
 
 #include "LabSystem.h"
 #include "console/NorvikDlg.h"
-#include "console/ResourceIds.h"
+#include "framework/ResourceIds.h"
 #include "discovery/DiscoveryRun.h"
 #include "platforms/sim/MemoryDialogHost.h"
 #include "platforms/sim/SimPlatform.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "LabSystem.h"
-#include "channel/KsNode.h"
+#include "discovery/KsNode.h"
 #include "platforms/linux/UvcDescriptors.h"
 #include "runtime/Guid.h"
 

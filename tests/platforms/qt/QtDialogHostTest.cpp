@@ -20,9 +20,9 @@
 #include <string>
 
 #include "console/AppPorts.h"
-#include "console/Messages.h"
+#include "framework/Messages.h"
 #include "console/NorvikApp.h"
-#include "console/ResourceIds.h"
+#include "framework/ResourceIds.h"
 #include "platforms/qt/QtDialogHost.h"
 #include "platforms/sim/FakeRuntime.h"
 #include "platforms/sim/Scenario.h"

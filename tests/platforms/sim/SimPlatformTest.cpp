@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "channel/KsNode.h"
+#include "discovery/KsNode.h"
 #include "discovery/UsbStructures.h"
 #include "platforms/sim/SimPlatform.h"
 

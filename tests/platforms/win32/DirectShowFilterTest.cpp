@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "channel/KsNode.h"
+#include "discovery/KsNode.h"
 #include "discovery/TopologyScan.h"
 #include "platforms/sim/FakeRuntime.h"
 #include "platforms/win32/DirectShowFilter.h"

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "console/DialogTemplates.h"
-#include "console/ResourceIds.h"
+#include "framework/DialogTemplates.h"
+#include "framework/ResourceIds.h"
 #include "platforms/win32/WindowsApi.h"
 
 namespace norvik::test {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "console/DialogTemplates.h"
-#include "console/ResourceIds.h"
+#include "framework/DialogTemplates.h"
+#include "framework/ResourceIds.h"
 #include "tests/platforms/win32/ResourceModule.h"
 
 namespace norvik::test {

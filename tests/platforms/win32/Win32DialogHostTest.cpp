@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "console/Controls.h"
-#include "console/DialogTemplates.h"
+#include "framework/DialogTemplates.h"
 #include "console/NorvikDlg.h"
-#include "console/ResourceIds.h"
+#include "framework/ResourceIds.h"
 #include "platforms/sim/FakeRuntime.h"
 #include "platforms/sim/SimPlatform.h"
 #include "platforms/win32/Win32DialogHost.h"

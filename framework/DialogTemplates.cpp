@@ -1,6 +1,6 @@
-#include "console/DialogTemplates.h"
+#include "framework/DialogTemplates.h"
 
-#include "console/ResourceIds.h"
+#include "framework/ResourceIds.h"
 
 namespace norvik {
 

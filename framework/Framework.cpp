@@ -1,4 +1,4 @@
-#include "console/Framework.h"
+#include "framework/Framework.h"
 
 #include <new>
 #include <string>

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "console/DialogHost.h"
-#include "console/MessageSink.h"
-#include "console/Messages.h"
+#include "framework/DialogHost.h"
+#include "framework/MessageSink.h"
+#include "framework/Messages.h"
 
 namespace norvik {
 
