@@ -2,12 +2,15 @@
 // scripts and test benches. Usage in docs/norvikctl.md.
 #include <cstdio>
 #include <exception>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "apps/norvikctl/Commands.h"
 #include "apps/norvikctl/CtlError.h"
+#include "apps/norvikctl/EmptyValues.h"
 #include "console/Codecs.h"
 
 using namespace norvik::ctl;
@@ -35,15 +38,17 @@ void AddUnitOptions(CLI::App& command, UnitOptions& unit)
     });
 }
 
-void AddTransferOptions(CLI::App& command, TransferOptions& options)
+// Returns the --log option, whose empty value is refused after parsing.
+CLI::Option* AddTransferOptions(CLI::App& command, TransferOptions& options)
 {
     command.add_option("--repeat", options.repeat, "Make the transfer N times")
         ->check(CLI::Range(1u, 1000000000u));
     command.add_option("--interval", options.intervalMs, "Milliseconds to wait between repeats")
         ->check(CLI::Range(0u, 86400000u));
-    command.add_option("--log", options.logPath,
-                       "Append every transfer to this CSV file as the dialog's transfer log saves it");
+    CLI::Option* log = command.add_option(
+        "--log", options.logPath, "Append every transfer to this CSV file as the dialog's transfer log saves it");
     command.add_flag("--json", options.json, "One JSON object per transfer, one per line");
+    return log;
 }
 
 }  // namespace
@@ -78,27 +83,36 @@ int main(int argc, char** argv)
     TransferOptions getOptions;
     CLI::App* get = app.add_subcommand("get", "Read a control's value");
     AddUnitOptions(*get, getUnit);
-    AddTransferOptions(*get, getOptions);
+    CLI::Option* getLog = AddTransferOptions(*get, getOptions);
     get->add_flag("--text", getOptions.showText, "Print the value's text on a second line");
 
     UnitOptions setUnit;
     TransferOptions setOptions;
     CLI::App* set = app.add_subcommand("set", "Write a control's value, padded or cut to its length");
     AddUnitOptions(*set, setUnit);
-    AddTransferOptions(*set, setOptions);
+    CLI::Option* setLog = AddTransferOptions(*set, setOptions);
     CLI::Option* hex = set->add_option("--hex", setOptions.hex,
                                        "The bytes as hex pairs, e.g. \"01 02\" (several words are joined by blanks)");
     CLI::Option* text = set->add_option("--text", setOptions.text, "The bytes as text, in the ANSI code page");
     hex->excludes(text);
     set->add_flag("--verify", setOptions.verify, "Read the value back after each SET and compare");
 
+    // CLI11 wants the words in reverse order.
+    std::vector<std::string> words = SplitEmptyOptionValues(argc, argv);
+    std::reverse(words.begin(), words.end());
     try {
-        app.parse(argc, argv);
+        app.parse(words);
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error);
         return status == 0 ? kExitSuccess : kExitUsage;
     }
     global.simGiven = sim->count() > 0;
+    // An empty --log (a script's empty variable) is refused, not taken as
+    // "no log": the transfers would go unrecorded without a word.
+    if ((getLog->count() > 0 && getOptions.logPath.empty()) || (setLog->count() > 0 && setOptions.logPath.empty())) {
+        std::fprintf(stderr, "norvikctl: --log needs a file name\n");
+        return kExitUsage;
+    }
     setOptions.hasHex = hex->count() > 0;
     setOptions.hasText = text->count() > 0;
 

@@ -125,6 +125,12 @@ TEST_F(CtlTest, UsageErrorsExitWithTwoAndSayWhy)
         {{"set", "--guid", kBenchUnit, "--cs", "1"}, "--hex or --text"},
         {{"set", "--guid", kBenchUnit, "--cs", "1", "--hex", "01", "--text", "A"}, "--hex excludes --text"},
         {{"set", "--guid", kBenchUnit, "--cs", "1", "--text", ""}, "SET数据不能为空\n"},
+        // "--name=" is an empty value, never the next word.
+        {{"set", "--guid", kBenchUnit, "--cs", "1", "--text=", "--verify"}, "SET数据不能为空\n"},
+        {{"set", "--guid", kBenchUnit, "--cs", "1", "--hex=", "--verify"}, "SET数据不能为空\n"},
+        {{"get", "--guid=", "--cs", "1"}, "这样的格式\n"},
+        {{"get", "--guid", kBenchUnit, "--cs=", "--json"}, "cs不能为空！\n"},
+        {{"get", "--guid", kBenchUnit, "--cs", "1", "--log=", "--json"}, "--log needs a file name"},
         {{"len", "--guid", kBenchUnit, "--cs", "1", "--sim", "broken.json"}, "broken.json"},
         {{"list", "--sim", "missing.json"}, "missing.json"},
     };
@@ -135,6 +141,7 @@ TEST_F(CtlTest, UsageErrorsExitWithTwoAndSayWhy)
             << ::testing::PrintToString(c.args) << "\n" << result.err;
         EXPECT_EQ(result.out, "");
     }
+    EXPECT_FALSE(std::filesystem::exists(Path("--json")));
     for (const char* command : {"list", "discover", "len", "get", "set"}) {
         const CtlResult help = Run({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;
