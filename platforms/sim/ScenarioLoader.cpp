@@ -2,6 +2,7 @@
 // first problem stops the load with one message naming the file, the place
 // (a JSON pointer) and what is wrong; nothing half-loaded is returned.
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -708,6 +709,10 @@ ScenarioLoad LoadScenarioText(const std::string& text, const std::string& nameFo
     } catch (const Json::parse_error& e) {
         load.error = nameForMessages + ": not valid JSON: " + ParseErrorText(e.what());
         return load;
+    } catch (const Json::exception& e) {
+        // A number beyond what a double holds (1e400) and the like.
+        load.error = nameForMessages + ": not usable JSON: " + ParseErrorText(e.what());
+        return load;
     }
     try {
         load.scenario = std::make_shared<const Scenario>(ReadScenario(root, nameForMessages));
@@ -722,6 +727,12 @@ ScenarioLoad LoadScenarioText(const std::string& text, const std::string& nameFo
 
 ScenarioLoad LoadScenarioFile(const std::string& path)
 {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        ScenarioLoad load;
+        load.error = path + ": is a directory, not a scenario file";
+        return load;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         ScenarioLoad load;

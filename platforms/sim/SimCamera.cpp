@@ -62,6 +62,8 @@ HResult SimCamera::KsProperty(const void* property, std::uint32_t propertyLength
     const ScenarioCamera& spec = Spec();
 
     std::unique_lock lock(mutex_);
+    if (requests_.size() == kKeptRequests)
+        requests_.pop_front();
     requests_.push_back(SimKsRequest{set, request.id, request.flags, request.nodeId,
                                      request.reserved, propertyLength, dataLength,
                                      std::this_thread::get_id()});
@@ -139,7 +141,7 @@ std::optional<std::vector<std::uint8_t>> SimCamera::ControlValue(const Guid& uni
 std::vector<SimKsRequest> SimCamera::Requests() const
 {
     std::lock_guard lock(mutex_);
-    return requests_;
+    return {requests_.begin(), requests_.end()};
 }
 
 void SimCamera::ClearRequests()

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -47,6 +48,9 @@ public:
     // The control's current value; nullopt when the camera has no such control.
     std::optional<std::vector<std::uint8_t>> ControlValue(const Guid& unit,
                                                           std::uint8_t selector) const;
+    // The most recent requests, oldest first: at most kKeptRequests of them,
+    // so that a long soak on the simulated platform runs in bounded memory.
+    static constexpr std::size_t kKeptRequests = 4096;
     std::vector<SimKsRequest> Requests() const;
     void ClearRequests();
 
@@ -66,7 +70,7 @@ private:
     mutable std::mutex mutex_;
     std::map<ControlKey, ControlState> controls_;
     std::vector<std::uint32_t> probeFailuresLeft_;
-    std::vector<SimKsRequest> requests_;
+    std::deque<SimKsRequest> requests_;
 };
 
 // The IKsControl of a simulated camera's capture filter.

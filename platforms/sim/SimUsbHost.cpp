@@ -228,7 +228,8 @@ private:
             count = std::min<std::size_t>(count, 4);
         auto* bytes = static_cast<std::uint8_t*>(out);
         std::memmove(bytes, in, kHeader);
-        std::memcpy(bytes + kHeader, config.bytes.data(), count);
+        if (count > 0)  // an empty descriptor has no data pointer to copy from
+            std::memcpy(bytes + kHeader, config.bytes.data(), count);
         if (count >= 4) {
             bytes[kHeader + 2] = std::uint8_t(reported & 0xFF);
             bytes[kHeader + 3] = std::uint8_t(reported >> 8);

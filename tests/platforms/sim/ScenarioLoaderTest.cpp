@@ -142,6 +142,19 @@ TEST(ScenarioLoader, TextThatIsNotJsonOrAFileThatIsNotThere)
     const ScenarioLoad missing = LoadScenarioFile("/nonexistent/norvik/scenario.json");
     EXPECT_FALSE(missing);
     EXPECT_EQ(missing.error, "/nonexistent/norvik/scenario.json: cannot be opened for reading");
+
+    const ScenarioLoad directory = LoadScenarioFile(NORVIK_SOURCE_DIR "/scenarios");
+    EXPECT_FALSE(directory);
+    EXPECT_EQ(directory.error, NORVIK_SOURCE_DIR "/scenarios: is a directory, not a scenario file");
+
+    // Numbers the JSON library cannot hold are the loader's message, not an
+    // exception that ends the program.
+    for (const std::string& text : {std::string(R"({"cameras": [], "description": 1e400})"),
+                                    R"({"cameras": [], "description": )" + std::string(100000, '9') + "}"}) {
+        const ScenarioLoad huge = LoadScenarioText(text, "huge.json");
+        EXPECT_FALSE(huge);
+        EXPECT_EQ(huge.error.rfind("huge.json: ", 0), 0u) << huge.error;
+    }
 }
 
 TEST(ScenarioLoader, TheCompiledDemoIsTheFileInTheTree)

@@ -109,6 +109,14 @@ TEST(SimKsControl, AnswersLikeAnExtensionUnitDriver)
     EXPECT_EQ(log[6].flags, 0x10000002u);
     EXPECT_EQ(log[6].id, 1u);
     EXPECT_EQ(log[6].dataLength, 4u);
+
+    // A long soak keeps only the most recent requests.
+    for (std::size_t i = 0; i < SimCamera::kKeptRequests; ++i)
+        Request(*control, kUnit, 1, false, std::vector<std::uint8_t>(4));
+    Request(*control, kUnit, 1, true, {9, 9, 9, 9});
+    const auto kept = platform.Camera(0).Requests();
+    ASSERT_EQ(kept.size(), SimCamera::kKeptRequests);
+    EXPECT_EQ(kept.back().flags & 0xFu, 2u);  // the last SET is the newest entry
 }
 
 TEST(SimKsControl, ValuesSurviveRediscoveryAndThePlatformItself)
