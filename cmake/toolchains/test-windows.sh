@@ -40,7 +40,7 @@ for preset in mingw-x64 mingw-i686; do
     cmake --build --preset "$preset" -j "$jobs"
     if [ "$preset" = mingw-i686 ] && ! norvik_kernel_runs_32bit; then
         echo "-- $preset: tests NOT run: this machine's kernel cannot execute 32-bit x86 programs"
-        echo "   (/lib/ld-linux.so.2 fails with 'Exec format error'), so no 32-bit Wine can start here;"
+        echo "   (a static i386 program fails with 'Exec format error'), so no 32-bit Wine can start here;"
         echo "   the suite is built and runs with: cmake/toolchains/wine-ctest.sh build/mingw-i686"
         continue
     fi

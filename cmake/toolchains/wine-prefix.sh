@@ -30,7 +30,7 @@ norvik_wine64_loader() {
 # Whether this machine's kernel runs 32-bit x86 programs at all (some
 # virtual machines and sandboxes leave that out).
 norvik_kernel_runs_32bit() {
-    [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+    "$(dirname "${BASH_SOURCE[0]}")/kernel-runs-32bit"
 }
 
 norvik_ensure_wine_prefix() {
