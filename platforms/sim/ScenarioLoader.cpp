@@ -2,10 +2,13 @@
 // first problem stops the load with one message naming the file, the place
 // (a JSON pointer) and what is wrong; nothing half-loaded is returned.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -29,6 +32,13 @@ struct LoadError {
     std::string what;
 };
 
+// "[json.exception.parse_error.101] parse error at line 1, ..." without the tag.
+std::string ParseErrorText(const std::string& what)
+{
+    const auto end = what.find("] ");
+    return end == std::string::npos ? what : what.substr(end + 2);
+}
+
 std::string EscapePointerToken(const std::string& token)
 {
     std::string out;
@@ -43,24 +53,43 @@ std::string EscapePointerToken(const std::string& token)
     return out;
 }
 
-// A JSON value with its place in the file.
+// A JSON value with its place in the file. The place is a chain of links to
+// the enclosing values, spelt out as a JSON pointer only when a message needs
+// it, so reading costs nothing per value however deep the file.
 class Node {
 public:
-    Node(const Json& value, std::string place) : value_(value), place_(std::move(place)) {}
+    explicit Node(const Json& value) : value_(value) {}
 
     const Json& Value() const { return value_; }
-    const std::string& Place() const { return place_; }
 
-    [[noreturn]] void Fail(const std::string& what) const { throw LoadError{place_, what}; }
+    std::string Place() const
+    {
+        std::vector<const Node*> chain;
+        for (const Node* at = this; at->parent_; at = at->parent_)
+            chain.push_back(at);
+        std::string place;
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            place += '/';
+            if ((*it)->isIndex_)
+                place += std::to_string((*it)->index_);
+            else
+                place += EscapePointerToken(std::string((*it)->key_));
+        }
+        return place;
+    }
+
+    [[noreturn]] void Fail(const std::string& what) const { throw LoadError{Place(), what}; }
 
     Node Member(const std::string& key) const
     {
-        return Node(value_.at(key), place_ + "/" + EscapePointerToken(key));
+        const auto it = value_.find(key);
+        if (it == value_.end())
+            Fail("the key \"" + key + "\" is missing");
+        return Member(it);
     }
-    Node Element(std::size_t i) const
-    {
-        return Node(value_.at(i), place_ + "/" + std::to_string(i));
-    }
+    // The key's text lives in the JSON object, as long as the value does.
+    Node Member(const Json::const_iterator& it) const { return Node(it.value(), this, it.key()); }
+    Node Element(std::size_t i) const { return Node(value_.at(i), this, i); }
     bool Has(const std::string& key) const { return value_.contains(key); }
 
     void ExpectObject(std::initializer_list<const char*> allowed) const
@@ -72,8 +101,7 @@ public:
             for (const char* name : allowed)
                 known = known || it.key() == name;
             if (!known)
-                Node(it.value(), place_ + "/" + EscapePointerToken(it.key()))
-                    .Fail("unknown key \"" + it.key() + "\"");
+                Member(it).Fail("unknown key \"" + it.key() + "\"");
         }
     }
     Node Required(const std::string& key) const
@@ -84,8 +112,138 @@ public:
     }
 
 private:
+    Node(const Json& value, const Node* parent, std::string_view key)
+        : value_(value), parent_(parent), key_(key)
+    {
+    }
+    Node(const Json& value, const Node* parent, std::size_t index)
+        : value_(value), parent_(parent), isIndex_(true), index_(index)
+    {
+    }
+
     const Json& value_;
-    std::string place_;
+    const Node* parent_ = nullptr;  // lives longer than this node: it made it
+    bool isIndex_ = false;
+    std::string_view key_;
+    std::size_t index_ = 0;
+};
+
+// Deeper than any scenario needs: a USB tree of seven tiers takes 25 levels.
+// A limit keeps a hostile file from exhausting the stack of whatever walks
+// the tree afterwards.
+constexpr std::size_t kMaxJsonDepth = 64;
+
+// Builds the JSON tree from the parser's events, refusing what the library
+// would take silently: a key given twice in one object (it keeps the last)
+// and nesting beyond kMaxJsonDepth. The parser itself does not recurse.
+class TreeBuilder {
+public:
+    using number_integer_t = Json::number_integer_t;
+    using number_unsigned_t = Json::number_unsigned_t;
+    using number_float_t = Json::number_float_t;
+    using string_t = Json::string_t;
+    using binary_t = Json::binary_t;
+
+    Json& Root() { return root_; }
+    // The message after the file name when the text was refused.
+    const std::string& Error() const { return error_; }
+
+    bool null() { return Put(nullptr); }
+    bool boolean(bool value) { return Put(value); }
+    bool number_integer(number_integer_t value) { return Put(value); }
+    bool number_unsigned(number_unsigned_t value) { return Put(value); }
+    bool number_float(number_float_t value, const string_t&) { return Put(value); }
+    bool string(string_t& value) { return Put(std::move(value)); }
+    bool binary(binary_t& value) { return Put(Json::binary(std::move(value))); }
+
+    bool start_object(std::size_t) { return Open(Json::object()); }
+    bool key(string_t& name)
+    {
+        Level& top = levels_.back();
+        if (top.container->contains(name)) {
+            error_ = PlaceOfNext(name) + ": the key \"" + name + "\" is given twice";
+            return false;
+        }
+        top.key = std::move(name);
+        return true;
+    }
+    bool end_object() { return Close(); }
+    bool start_array(std::size_t) { return Open(Json::array()); }
+    bool end_array() { return Close(); }
+
+    bool parse_error(std::size_t, const std::string&, const Json::exception& e)
+    {
+        // A number beyond what a double holds (1e400) is an out_of_range
+        // error rather than a parse error.
+        error_ = (dynamic_cast<const Json::parse_error*>(&e) ? "not valid JSON: "
+                                                             : "not usable JSON: ") +
+                 ParseErrorText(e.what());
+        return false;
+    }
+
+private:
+    struct Level {
+        Json* container;
+        string_t key;  // objects: the key of the value that comes next
+    };
+
+    // Where the value arriving now goes, as a JSON pointer; key is the
+    // innermost object's key when it is not stored yet.
+    std::string PlaceOfNext(const std::string& key) const
+    {
+        std::string place;
+        for (std::size_t i = 0; i < levels_.size(); ++i) {
+            const Level& level = levels_[i];
+            const bool last = i + 1 == levels_.size();
+            place += '/';
+            if (level.container->is_array())
+                place += std::to_string(level.container->size() - (last ? 0 : 1));
+            else
+                place += EscapePointerToken(last ? key : level.key);
+        }
+        return place;
+    }
+
+    Json* Store(Json&& value)
+    {
+        if (levels_.empty()) {
+            root_ = std::move(value);
+            return &root_;
+        }
+        Level& top = levels_.back();
+        if (top.container->is_array()) {
+            top.container->push_back(std::move(value));
+            return &top.container->back();
+        }
+        Json& slot = (*top.container)[top.key];
+        slot = std::move(value);
+        return &slot;
+    }
+    bool Put(Json&& value)
+    {
+        Store(std::move(value));
+        return true;
+    }
+    bool Open(Json&& container)
+    {
+        if (levels_.size() >= kMaxJsonDepth) {
+            error_ = PlaceOfNext(levels_.back().key) + ": nested more than " +
+                     std::to_string(kMaxJsonDepth) + " levels deep";
+            return false;
+        }
+        Json* stored = Store(std::move(container));
+        levels_.push_back(Level{stored, {}});
+        return true;
+    }
+    bool Close()
+    {
+        levels_.pop_back();
+        return true;
+    }
+
+    Json root_;
+    std::vector<Level> levels_;
+    std::string error_;
 };
 
 // UTF-8 (already checked by the JSON parser) to wide text.
@@ -389,11 +547,17 @@ ScenarioCamera ReadCamera(const Node& n)
         const Node controls = n.Member("controls");
         if (!controls.Value().is_object())
             controls.Fail("must be an object keyed by extension-unit GUID");
+        // The key each unit was given by, to name both when one GUID comes
+        // twice in different letter cases.
+        std::vector<const std::string*> unitKeys;
         for (auto it = controls.Value().begin(); it != controls.Value().end(); ++it) {
-            const Node unit = controls.Member(it.key());
+            const Node unit = controls.Member(it);
             const std::optional<Guid> guid = ParseRegistryGuid(it.key());
             if (!guid)
                 unit.Fail("the key is not a GUID in registry form {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}");
+            for (std::size_t k = 0; k < camera.controls.size(); ++k)
+                if (camera.controls[k].guid == *guid)
+                    unit.Fail("this GUID is given twice, also as \"" + *unitKeys[k] + "\"");
             bool known = false;
             for (const ScenarioNode& node : camera.nodes)
                 known = known || (node.isExtensionUnit && node.guid == *guid);
@@ -403,11 +567,18 @@ ScenarioCamera ReadCamera(const Node& n)
                 unit.Fail("must be an object keyed by control selector");
             ScenarioUnitControls entry;
             entry.guid = *guid;
+            std::map<std::uint8_t, const std::string*> selectorKeys;
             for (auto sel = unit.Value().begin(); sel != unit.Value().end(); ++sel) {
-                const Node control = unit.Member(sel.key());
-                entry.selectors[SelectorKey(control, sel.key())] = ReadControl(control);
+                const Node control = unit.Member(sel);
+                const std::uint8_t selector = SelectorKey(control, sel.key());
+                if (const auto first = selectorKeys.find(selector); first != selectorKeys.end())
+                    control.Fail("control selector " + std::to_string(selector) +
+                                 " is given twice, also as \"" + *first->second + "\"");
+                selectorKeys[selector] = &sel.key();
+                entry.selectors[selector] = ReadControl(control);
             }
             camera.controls.push_back(std::move(entry));
+            unitKeys.push_back(&it.key());
         }
     }
     if (n.Has("setup"))
@@ -427,6 +598,10 @@ const ScenarioUnitControls* FindUnitControls(const std::vector<ScenarioCamera>& 
     return nullptr;
 }
 
+// The deepest tier a hub may sit on: USB has at most seven tiers, the root
+// hub's being the first and the last one holding only devices.
+constexpr unsigned kMaxHubTier = 6;
+
 class UsbReader {
 public:
     explicit UsbReader(const std::vector<ScenarioCamera>& cameras) : cameras_(cameras) {}
@@ -445,7 +620,7 @@ public:
         if (n.Has("rootHub"))
             rootName = HubName(n.Member("rootHub"));
         if (n.Has("hub")) {
-            controller.hub = ReadHub(n.Member("hub"));
+            controller.hub = ReadHub(n.Member("hub"), 1);
             controller.hub->name = rootName;
         } else if (!rootName.empty()) {
             n.Fail("a controller with a \"rootHub\" name needs its \"hub\"");
@@ -467,7 +642,8 @@ private:
         return name;
     }
 
-    std::unique_ptr<ScenarioHub> ReadHub(const Node& n)
+    // A hub on the given tier: the root hub is on the first.
+    std::unique_ptr<ScenarioHub> ReadHub(const Node& n, unsigned tier)
     {
         n.ExpectObject({"ports", "opens", "nodeInfoFails", "children"});
         auto hub = std::make_unique<ScenarioHub>();
@@ -478,8 +654,9 @@ private:
             const Node children = n.Member("children");
             if (!children.Value().is_object())
                 children.Fail("must be an object keyed by port number");
+            std::map<unsigned, const std::string*> portKeys;
             for (auto it = children.Value().begin(); it != children.Value().end(); ++it) {
-                const Node child = children.Member(it.key());
+                const Node child = children.Member(it);
                 unsigned port = 0;
                 bool digits = !it.key().empty() && it.key().size() <= 3;
                 for (char c : it.key()) {
@@ -487,15 +664,21 @@ private:
                     port = port * 10 + unsigned(c - '0');
                 }
                 if (!digits || port < 1 || port > hub->ports)
-                    child.Fail("port \"" + it.key() + "\" is out of range: this hub has ports 1 to " +
-                               std::to_string(hub->ports));
-                hub->children[port] = ReadPortDevice(child);
+                    child.Fail("port \"" + it.key() + "\" is out of range: this hub has " +
+                               (hub->ports == 0 ? std::string("no ports")
+                                                : "ports 1 to " + std::to_string(hub->ports)));
+                if (const auto first = portKeys.find(port); first != portKeys.end())
+                    child.Fail("port " + std::to_string(port) + " is given twice, also as \"" +
+                               *first->second + "\"");
+                portKeys[port] = &it.key();
+                hub->children[port] = ReadPortDevice(child, tier);
             }
         }
         return hub;
     }
 
-    ScenarioPortDevice ReadPortDevice(const Node& n)
+    // A device on a port of a hub on the given tier.
+    ScenarioPortDevice ReadPortDevice(const Node& n, unsigned hubTier)
     {
         n.ExpectObject({"idVendor", "idProduct", "driverKey", "connectionInfoFails", "status",
                         "hub", "childName", "config"});
@@ -509,7 +692,15 @@ private:
         if (n.Has("childName"))
             device.childName = HubName(n.Member("childName"));
         if (n.Has("hub")) {
-            device.hub = ReadHub(n.Member("hub"));
+            // A device may sit at most on the seventh tier, counting the root
+            // hub as the first, so a hub on the seventh would serve nothing.
+            if (hubTier + 1 > kMaxHubTier)
+                n.Member("hub").Fail("USB allows at most " + std::to_string(kMaxHubTier - 1) +
+                                     " hubs between the root hub and a device (" +
+                                     std::to_string(kMaxHubTier + 1) +
+                                     " tiers, root hub and device included); this would be the " +
+                                     std::to_string(hubTier) + "th");
+            device.hub = ReadHub(n.Member("hub"), hubTier + 1);
             if (device.childName)
                 device.hub->name = *device.childName;
         }
@@ -636,7 +827,7 @@ std::vector<std::uint8_t> SynthesizedUnitInfo(const ScenarioCamera& camera, cons
 
 Scenario ReadScenario(const Json& root, const std::string& name)
 {
-    const Node top(root, "");
+    const Node top(root);
     top.ExpectObject({"description", "enumeratorFails", "classEnumeratorFails", "setupListFails",
                       "cameras", "usb"});
     Scenario scenario;
@@ -691,31 +882,36 @@ Scenario ReadScenario(const Json& root, const std::string& name)
     return scenario;
 }
 
-// "[json.exception.parse_error.101] parse error at line 1, ..." without the tag.
-std::string ParseErrorText(const std::string& what)
-{
-    const auto end = what.find("] ");
-    return end == std::string::npos ? what : what.substr(end + 2);
-}
-
 }  // namespace
 
 ScenarioLoad LoadScenarioText(const std::string& text, const std::string& nameForMessages)
 {
     ScenarioLoad load;
-    Json root;
+    // The JSON parser takes a NUL byte for the end of the text and would
+    // quietly ignore whatever follows it.
+    if (const std::size_t nul = text.find('\0'); nul != std::string::npos) {
+        const std::size_t lineStart = text.rfind('\n', nul);
+        const std::size_t line = 1 + std::size_t(std::count(text.begin(), text.begin() + std::ptrdiff_t(nul), '\n'));
+        const std::size_t column = lineStart == std::string::npos ? nul + 1 : nul - lineStart;
+        load.error = nameForMessages + ": not valid JSON: a NUL byte at line " + std::to_string(line) +
+                     ", column " + std::to_string(column);
+        return load;
+    }
+    TreeBuilder builder;
+    bool parsed = false;
     try {
-        root = Json::parse(text);
-    } catch (const Json::parse_error& e) {
+        parsed = Json::sax_parse(text, &builder);
+    } catch (const Json::exception& e) {
+        // The parser reports its errors to the builder; this is for safety.
         load.error = nameForMessages + ": not valid JSON: " + ParseErrorText(e.what());
         return load;
-    } catch (const Json::exception& e) {
-        // A number beyond what a double holds (1e400) and the like.
-        load.error = nameForMessages + ": not usable JSON: " + ParseErrorText(e.what());
+    }
+    if (!parsed) {
+        load.error = nameForMessages + ": " + builder.Error();
         return load;
     }
     try {
-        load.scenario = std::make_shared<const Scenario>(ReadScenario(root, nameForMessages));
+        load.scenario = std::make_shared<const Scenario>(ReadScenario(builder.Root(), nameForMessages));
     } catch (const LoadError& e) {
         load.error = nameForMessages + ": " + (e.place.empty() ? "top level" : e.place) + ": " +
                      e.what;

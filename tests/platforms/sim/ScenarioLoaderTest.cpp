@@ -1,6 +1,7 @@
 // Loading scenario files: what a good file becomes, and the one message a
 // broken file gets.
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -154,6 +155,111 @@ TEST(ScenarioLoader, TextThatIsNotJsonOrAFileThatIsNotThere)
         const ScenarioLoad huge = LoadScenarioText(text, "huge.json");
         EXPECT_FALSE(huge);
         EXPECT_EQ(huge.error.rfind("huge.json: ", 0), 0u) << huge.error;
+    }
+}
+
+// A chain of hubs, each on port 1 of the one above, below the root hub of
+// the valid scenario; the deepest port holds the camera.
+Json HubChain(int hubsBelowRoot)
+{
+    Json scenario = ValidScenario();
+    Json& root = scenario["usb"]["controllers"][0]["hub"];
+    Json device = std::move(root["children"]["2"]);
+    for (int i = 0; i < hubsBelowRoot; ++i) {
+        Json hubDevice = {{"idVendor", 0x05E3}, {"idProduct", 0x0610}};
+        hubDevice["hub"]["ports"] = 4;
+        hubDevice["hub"]["children"]["1"] = std::move(device);
+        device = std::move(hubDevice);
+    }
+    root["children"] = Json::object();
+    root["children"]["1"] = std::move(device);
+    return scenario;
+}
+
+TEST(ScenarioLoader, NestingDeeperThanUsbOrAnyScenarioNeedsIsRefused)
+{
+    // Five hubs between the root hub and the camera: the seventh tier.
+    const ScenarioLoad deepest = LoadScenarioText(HubChain(5).dump(), "deep.json");
+    ASSERT_TRUE(deepest) << deepest.error;
+    const ScenarioHub* hub = deepest.scenario->controllers[0].hub.get();
+    for (int i = 0; i < 5; ++i)
+        hub = hub->children.at(1).hub.get();
+    EXPECT_EQ(hub->children.at(1).idVendor, 0x2E7A);
+
+    std::string place = "/usb/controllers/0/hub";
+    for (int i = 0; i < 6; ++i)
+        place += "/children/1/hub";
+    EXPECT_EQ(ErrorOf(HubChain(6)),
+              "bad.json: " + place +
+                  ": USB allows at most 5 hubs between the root hub and a device (7 tiers, root hub "
+                  "and device included); this would be the 6th");
+
+    // Thousands of levels, of hubs or of bare arrays, end in one message, not
+    // in an exhausted stack or memory.
+    for (const std::string& text :
+         {HubChain(3000).dump(),
+          R"({"cameras": [], "description": )" + std::string(100000, '[') + std::string(100000, ']') + "}"}) {
+        const ScenarioLoad load = LoadScenarioText(text, "deep.json");
+        EXPECT_FALSE(load);
+        EXPECT_EQ(load.error.rfind("deep.json: /", 0), 0u) << load.error.substr(0, 200);
+        EXPECT_NE(load.error.find(": nested more than 64 levels deep"), std::string::npos)
+            << load.error.substr(0, 200);
+        EXPECT_LT(load.error.size(), 1000u);
+    }
+}
+
+TEST(ScenarioLoader, WhatWouldSilentlyDropAValueIsRefused)
+{
+    struct Case {
+        std::string text;
+        const char* message;
+    };
+    std::string lower = kGuid;
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    const Case cases[] = {
+        // A repeated key: the JSON library would keep only the last.
+        {R"({"cameras": [], "cameras": []})", "bad.json: /cameras: the key \"cameras\" is given twice"},
+        {R"({"cameras": [{"displayName": "a", "nodes": [], "displayName": "b"}]})",
+         "bad.json: /cameras/0/displayName: the key \"displayName\" is given twice"},
+        // The same selector, port or GUID spelt two ways.
+        {[] {
+             Json j = ValidScenario();
+             j["cameras"][0]["controls"][kGuid]["001"] = {{"length", 1}};
+             return j.dump();
+         }(),
+         "bad.json: /cameras/0/controls/{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}/1: control selector 1 is "
+         "given twice, also as \"001\""},
+        {[] {
+             Json j = ValidScenario();
+             Json& children = j["usb"]["controllers"][0]["hub"]["children"];
+             children["02"] = children["2"];
+             children["02"].erase("config");
+             return j.dump();
+         }(),
+         "bad.json: /usb/controllers/0/hub/children/2: port 2 is given twice, also as \"02\""},
+        {[&] {
+             Json j = ValidScenario();
+             j["cameras"][0]["controls"][lower] = {{"2", {{"length", 1}}}};
+             return j.dump();
+         }(),
+         "bad.json: /cameras/0/controls/{0f4e8b29-d613-47c5-8a70-5b2c19e6f3d4}: this GUID is given twice, "
+         "also as \"{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}\""},
+        // Text after a NUL byte would be ignored.
+        {std::string("{\"cameras\": []}\n\0{\"x\": 1}", 25), "bad.json: not valid JSON: a NUL byte at line 2, column 1"},
+        {std::string("{\"cameras\": [] \0}", 17), "bad.json: not valid JSON: a NUL byte at line 1, column 16"},
+        // A hub without ports has no port 1 to 0.
+        {[] {
+             Json j = ValidScenario();
+             j["usb"]["controllers"][0]["hub"]["ports"] = 0;
+             return j.dump();
+         }(),
+         "bad.json: /usb/controllers/0/hub/children/2: port \"2\" is out of range: this hub has no ports"},
+    };
+    for (const Case& c : cases) {
+        const ScenarioLoad load = LoadScenarioText(c.text, "bad.json");
+        EXPECT_FALSE(load) << c.text;
+        EXPECT_EQ(load.error, c.message);
     }
 }
 
