@@ -59,10 +59,10 @@ CLI::Option* AddTransferOptions(CLI::App& command, TransferOptions& options)
 // fails a command that would otherwise succeed.
 int CheckStandardOutput(int status)
 {
-    std::cout.flush();
     errno = 0;
     const bool flushed = std::fflush(stdout) == 0;
     const int error = errno;
+    std::cout.flush();  // shares the stdout stream: only its own state is new
     if (flushed && !std::ferror(stdout) && std::cout.good())
         return status;
     std::string message = "norvikctl: cannot write standard output";

@@ -303,7 +303,8 @@ TEST_F(CtlTest, OutputThatCannotBeWrittenFailsTheCommand)
           std::vector<std::string>{"--help"}}) {
         const CtlResult result = RunShell(CtlCommand(args, bench) + " >/dev/full 2>ctl.err");
         EXPECT_EQ(result.status, 1) << args[0];
-        EXPECT_NE(result.err.find("norvikctl: cannot write standard output"), std::string::npos)
+        EXPECT_NE(result.err.find("norvikctl: cannot write standard output: No space left on device"),
+                  std::string::npos)
             << args[0] << ": " << result.err;
     }
 }
