@@ -4,6 +4,7 @@
 // cannot tell from a row start); and a file it accepts must count exactly one
 // more row once its last line is ended and the next row appended.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -25,9 +26,18 @@ std::string PlainRow(unsigned line)
     return std::to_string(line) + ", SET CS=7, 01 02, , Cam, {g}, \r\n";
 }
 
-// Appending the next row to a log must add exactly that row.
-void CheckNextRow(const std::string& contents, const LogRows& rows)
+// Appending the next row to a log must add exactly that row, and the bytes
+// fed in two pieces must count as the whole.
+void CheckNextRow(const std::string& contents, const LogRows& rows, std::size_t split)
 {
+    norvik::ctl::LogRowCounter pieces(kTitles);
+    split = std::min(split, contents.size());
+    pieces.Feed(std::string_view(contents).substr(0, split));
+    pieces.Feed(std::string_view(contents).substr(split));
+    const LogRows fed = pieces.Result();
+    if (fed.kind != rows.kind || fed.records != rows.records || fed.lineBreak != rows.lineBreak)
+        std::abort();
+
     if (rows.kind == LogRows::Kind::Other)
         return;
     const std::string header = rows.kind == LogRows::Kind::Empty ? kTitles + "\r\n" : std::string(rows.lineBreak);
@@ -60,11 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 {
     FuzzedDataProvider data(bytes, size);
     if (data.ConsumeBool()) {
+        const std::size_t split = data.ConsumeIntegral<std::uint16_t>();
         const std::string contents = data.ConsumeRemainingBytesAsString();
         const LogRows rows = ReadLogRows(contents, kTitles);
         if ((rows.kind == LogRows::Kind::Empty) != contents.empty())
             std::abort();
-        CheckNextRow(contents, rows);
+        CheckNextRow(contents, rows, split);
         return 0;
     }
 

@@ -102,23 +102,6 @@ int WriteAll(int fd, const std::string& bytes)
     return 0;
 }
 
-// 0, or the errno of the read that failed.
-int ReadAll(int fd, std::string& contents)
-{
-    contents.clear();
-    char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::pread(fd, chunk, sizeof chunk, off_t(contents.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return 0;
-        contents.append(chunk, std::size_t(n));
-    }
-}
-
 std::string Describe(int error) { return std::strerror(error); }
 
 }  // namespace
@@ -130,7 +113,10 @@ CsvLog::Descriptor::~Descriptor()
 }
 
 CsvLog::CsvLog(Runtime& runtime, const std::string& path)
-    : runtime_(runtime), path_(path), header_(CsvLine(runtime, LogColumnTitles()))
+    : runtime_(runtime),
+      path_(path),
+      header_(CsvLine(runtime, LogColumnTitles())),
+      rows_(std::string_view(header_).substr(0, header_.size() - 2))
 {
     const std::string refusal = "norvikctl: cannot log to " + path + ": it is ";
     struct stat status {};
@@ -161,16 +147,33 @@ CsvLog::CsvLog(Runtime& runtime, const std::string& path)
     Write(regular_ ? LookAgain() : header_);
 }
 
+// Counts what was appended since the last look and returns what must be
+// written before the next row. Called with the lock held.
 std::string CsvLog::LookAgain()
 {
-    std::string contents;
-    if (const int error = ReadAll(file_.fd, contents); error != 0)
-        FailRequest("norvikctl: cannot read the log file " + path_ + ": " + Describe(error));
-    const LogRows rows = ReadLogRows(contents, std::string_view(header_).substr(0, header_.size() - 2));
+    struct stat status {};
+    if (::fstat(file_.fd, &status) != 0)
+        FailRequest("norvikctl: cannot read the log file " + path_ + ": " + Describe(errno));
+    if (std::int64_t(status.st_size) < knownSize_) {  // emptied or cut: count afresh
+        rows_ = LogRowCounter(std::string_view(header_).substr(0, header_.size() - 2));
+        knownSize_ = 0;
+    }
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::pread(file_.fd, chunk, sizeof chunk, off_t(knownSize_));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            FailRequest("norvikctl: cannot read the log file " + path_ + ": " + Describe(errno));
+        if (n == 0)
+            break;
+        rows_.Feed(std::string_view(chunk, std::size_t(n)));
+        knownSize_ += n;
+    }
+    const LogRows rows = rows_.Result();
     if (rows.kind == LogRows::Kind::Other)
         FailRequest("norvikctl: " + path_ +
                     " is not a transfer log (its first line is not the log's header); it is left unchanged");
-    knownSize_ = std::int64_t(contents.size());
     nextLine_ = rows.records + 1;
     return rows.kind == LogRows::Kind::Empty ? header_ : std::string(rows.lineBreak);
 }
@@ -178,14 +181,7 @@ std::string CsvLog::LookAgain()
 void CsvLog::Append(const std::vector<std::wstring>& cells)
 {
     FileLock lock(file_.fd);
-    std::string before;
-    if (regular_) {
-        struct stat status {};
-        if (::fstat(file_.fd, &status) != 0)
-            FailRequest("norvikctl: cannot write the log file " + path_ + ": " + Describe(errno));
-        if (std::int64_t(status.st_size) != knownSize_)
-            before = LookAgain();  // another run wrote to it
-    }
+    const std::string before = regular_ ? LookAgain() : std::string();
     std::vector<std::wstring> row = cells;
     if (!row.empty())
         row[0] = std::to_wstring(nextLine_);
@@ -210,7 +206,10 @@ void CsvLog::Write(const std::string& bytes)
             }
         FailRequest("norvikctl: cannot write the log file " + path_ + ": " + Describe(error));
     }
-    knownSize_ += std::int64_t(bytes.size());
+    if (regular_) {
+        rows_.Feed(bytes);
+        knownSize_ += std::int64_t(bytes.size());
+    }
 }
 
 }  // namespace norvik::ctl

@@ -11,14 +11,16 @@
 //
 // Every row goes out in one write on an append handle while the file is
 // locked (flock), so runs logging to one file at once never tear each
-// other's rows. Before each row a regular file is looked at again when it
-// changed size since this run's last write; the row then takes the number
-// that follows the file's own rows.
+// other's rows. Before each row the bytes other runs appended to a regular
+// file since this run's last look are counted too; the row then takes the
+// number that follows the file's own rows. A file is read once, in chunks,
+// however long it is.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "apps/norvikctl/LogRows.h"
 #include "runtime/Runtime.h"
 
 namespace norvik::ctl {
@@ -56,7 +58,8 @@ private:
     std::string header_;  // the header line with its CR LF
     Descriptor file_;
     bool regular_ = false;
-    std::int64_t knownSize_ = 0;  // a regular file's size after this run's last look
+    LogRowCounter rows_;          // a regular file's bytes up to knownSize_
+    std::int64_t knownSize_ = 0;  // how much of a regular file has been counted
     unsigned nextLine_ = 1;
 };
 

@@ -16,21 +16,6 @@ bool StartsWith(std::string_view text, std::string_view prefix)
     return text.substr(0, prefix.size()) == prefix;
 }
 
-bool EndsWith(std::string_view text, std::string_view suffix)
-{
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-// The ", " in a line, counted up to one per column: no more is ever needed.
-unsigned CountSeparators(std::string_view line)
-{
-    unsigned count = 0;
-    for (std::size_t at = line.find(kSeparator); at != std::string_view::npos && count < kColumns;
-         at = line.find(kSeparator, at + kSeparator.size()))
-        ++count;
-    return count;
-}
-
 // Whether a line starts the row numbered `number`: "number, SET CS=n, " or
 // "number, GET CS=n, " with a selector of 1 to 3 digits.
 bool StartsRow(std::string_view line, unsigned number)
@@ -50,60 +35,100 @@ bool StartsRow(std::string_view line, unsigned number)
 
 }  // namespace
 
-LogRows ReadLogRows(std::string_view contents, std::string_view headerTitles)
+void LogRowCounter::Feed(std::string_view bytes)
+{
+    for (const char byte : bytes)
+        Take(byte);
+}
+
+void LogRowCounter::Take(char byte)
+{
+    any_ = true;
+    last_ = byte;
+    switch (phase_) {
+    case Phase::Titles:
+        if (byte != titles_[matched_])
+            phase_ = Phase::Other;
+        else if (++matched_ == titles_.size())
+            phase_ = Phase::TitlesRead;
+        return;
+    case Phase::TitlesRead:
+        phase_ = byte == '\n' ? Phase::Body : byte == '\r' ? Phase::TitlesCr : Phase::Other;
+        return;
+    case Phase::TitlesCr:
+        phase_ = byte == '\n' ? Phase::Body : Phase::Other;
+        return;
+    case Phase::Other:
+        return;
+    case Phase::Body:
+        break;
+    }
+    if (byte == '\n') {
+        EndLine();
+        return;
+    }
+    if (startSize_ < sizeof start_)
+        start_[startSize_++] = byte;
+    if (byte == ' ' && tail_[2] == ',' && lineSeparators_ < kColumns)
+        ++lineSeparators_;
+    tail_[0] = tail_[1];
+    tail_[1] = tail_[2];
+    tail_[2] = byte;
+}
+
+void LogRowCounter::EndLine()
+{
+    const std::string_view start(start_, startSize_);
+    // A row ends where the next one starts: a line beginning with the next
+    // number once the row is whole. Until then every line belongs to it, a
+    // line repeating its own start after a cut included.
+    if (whole_ && StartsRow(start, records_ + 2)) {
+        ++records_;
+        separators_ = 0;
+        whole_ = false;
+    } else if (!open_ && StartsRow(start, 1)) {
+        open_ = true;
+    }
+    if (open_) {
+        // The line without a CR before its LF ends in ", ".
+        const bool cr = tail_[2] == '\r';
+        const bool endsInSeparator = cr ? tail_[0] == ',' && tail_[1] == ' ' : tail_[1] == ',' && tail_[2] == ' ';
+        separators_ = std::min(kColumns, separators_ + lineSeparators_);
+        whole_ = whole_ || (separators_ == kColumns && endsInSeparator);
+    }
+    startSize_ = 0;
+    lineSeparators_ = 0;
+    tail_[0] = tail_[1] = tail_[2] = 0;
+}
+
+LogRows LogRowCounter::Result() const
 {
     LogRows result;
-    if (contents.empty())
+    if (!any_)
         return result;
     result.kind = LogRows::Kind::Other;
-    if (!StartsWith(contents, headerTitles))
+    if (phase_ == Phase::Titles || phase_ == Phase::Other)
         return result;
-    std::string_view body = contents.substr(headerTitles.size());
-    if (StartsWith(body, "\r\n"))
-        body.remove_prefix(2);
-    else if (StartsWith(body, "\n"))
-        body.remove_prefix(1);
-    else if (!body.empty() && body != "\r")
-        return result;  // more on the header's line: some other table
     result.kind = LogRows::Kind::TransferLog;
-    if (EndsWith(contents, "\r"))
+    if (last_ == '\r')
         result.lineBreak = "\n";
-    else if (!EndsWith(contents, "\n"))
+    else if (last_ != '\n')
         result.lineBreak = "\r\n";
-
-    // The row being read: its ", " count so far, and whether it has been
-    // whole at the end of one of its lines. A whole row stays whole: a line
-    // after it that starts no row is a cut row's start (its line ended by
-    // the next run) or the inside of a cell.
-    bool open = false;
-    unsigned separators = 0;
-    bool whole = false;
-
-    while (!body.empty()) {
-        const std::size_t end = body.find('\n');
-        std::string_view line = body.substr(0, end);
-        body.remove_prefix(end == std::string_view::npos ? body.size() : end + 1);
-        if (EndsWith(line, "\r"))
-            line.remove_suffix(1);
-
-        // A row ends where the next one starts: a line beginning with the
-        // next number once the row is whole. Until then every line belongs
-        // to it, a line repeating its own start after a cut included.
-        if (whole && StartsRow(line, result.records + 2)) {
-            ++result.records;
-            separators = 0;
-            whole = false;
-        } else if (!open && StartsRow(line, 1)) {
-            open = true;
-        }
-        if (!open)
-            continue;  // before the first row: not part of any row
-        separators = std::min(kColumns, separators + CountSeparators(line));
-        whole = whole || (separators == kColumns && EndsWith(line, kSeparator));
-    }
-    if (whole)
-        ++result.records;
+    if (phase_ != Phase::Body)
+        return result;
+    // A cut last line counts as it will once the next run ends it.
+    LogRowCounter ended = *this;
+    if (last_ != '\n')
+        ended.EndLine();
+    result.records = ended.records_ + (ended.whole_ ? 1 : 0);
     return result;
+}
+
+LogRows ReadLogRows(std::string_view contents, std::string_view headerTitles)
+{
+    LogRowCounter counter(headerTitles);
+    counter.Feed(contents);
+    return counter.Result();
 }
 
 }  // namespace norvik::ctl

@@ -18,6 +18,7 @@
 // next row's start can still mislead the count: without quoting, nothing
 // tells such a cell from rows.
 
+#include <cstddef>
 #include <string_view>
 
 namespace norvik::ctl {
@@ -33,9 +34,51 @@ struct LogRows {
     std::string_view lineBreak;  // "", or what ends a cut last line: "\n" after a CR, else "\r\n"
 };
 
-// headerTitles: the header line without its line end
-// ("Line, Direct, Data(HEX), Data(String), Device, XU guid, "). The header
-// may end in CR LF or in LF alone.
+// Counts the rows of a log fed to it in pieces of any size, keeping only a
+// few bytes of the line it is in: a long log is read in chunks, and the
+// bytes a run appends are fed on, so the count follows the file.
+class LogRowCounter {
+public:
+    // headerTitles: the header line without its line end
+    // ("Line, Direct, Data(HEX), Data(String), Device, XU guid, "). The
+    // header may end in CR LF or in LF alone. The text must outlive the
+    // counter.
+    explicit LogRowCounter(std::string_view headerTitles)
+        : titles_(headerTitles), phase_(headerTitles.empty() ? Phase::TitlesRead : Phase::Titles)
+    {
+    }
+
+    void Feed(std::string_view bytes);
+    // What the bytes fed so far hold, taken as the whole file.
+    LogRows Result() const;
+
+private:
+    enum class Phase { Titles, TitlesRead, TitlesCr, Body, Other };
+
+    void Take(char byte);
+    void EndLine();
+
+    std::string_view titles_;
+    Phase phase_;
+    std::size_t matched_ = 0;  // bytes of the titles seen
+    bool any_ = false;
+    char last_ = 0;  // the last byte fed
+
+    // The rows so far.
+    unsigned records_ = 0;
+    bool open_ = false;  // the first row has started
+    unsigned separators_ = 0;
+    bool whole_ = false;
+
+    // The line being read: its first bytes (enough to see a row start), its
+    // ", " count and its last three bytes.
+    char start_[32] = {};
+    std::size_t startSize_ = 0;
+    unsigned lineSeparators_ = 0;
+    char tail_[3] = {};
+};
+
+// The same for a whole file at once.
 LogRows ReadLogRows(std::string_view contents, std::string_view headerTitles);
 
 }  // namespace norvik::ctl

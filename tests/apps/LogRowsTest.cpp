@@ -79,5 +79,27 @@ TEST(LogRowsTest, ACutRowIsNotCountedAndItsLineIsEnded)
     EXPECT_EQ(beforeLf.lineBreak, "\n");
 }
 
+TEST(LogRowsTest, ALogFedInPiecesCountsAsAWholeFile)
+{
+    const std::string log = kTitles + "\r\n" + Row(1, "A,\r\n, B") + Row(2, "x", "Cam\r\n2, GET CS=1, ") + "3, GET CS=1, 7";
+    const LogRows whole = Read(log);
+    ASSERT_EQ(whole.records, 2u);
+    for (std::size_t split = 0; split <= log.size(); ++split) {
+        LogRowCounter counter(kTitles);
+        counter.Feed(std::string_view(log).substr(0, split));
+        counter.Feed(std::string_view(log).substr(split));
+        const LogRows pieces = counter.Result();
+        EXPECT_EQ(pieces.records, whole.records) << split;
+        EXPECT_EQ(pieces.lineBreak, whole.lineBreak) << split;
+    }
+    LogRowCounter bytes(kTitles);
+    for (const char byte : log) {
+        bytes.Feed(std::string_view(&byte, 1));
+        // A count taken on the way does not disturb the reading.
+        (void)bytes.Result();
+    }
+    EXPECT_EQ(bytes.Result().records, 2u);
+}
+
 }  // namespace
 }  // namespace norvik::ctl
