@@ -94,6 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     // A cut row may count only when all its cells made it.
     if (cut ? rows.records < count || rows.records > count + 1 : rows.records != count)
         std::abort();
-    CheckNextRow(contents, rows);
+    CheckNextRow(contents, rows, data.ConsumeIntegral<std::uint16_t>());
     return 0;
 }
