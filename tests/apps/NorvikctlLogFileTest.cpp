@@ -2,6 +2,7 @@
 // are not (or no longer quite) transfer logs, and with several runs logging
 // to one file at once.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -52,6 +53,22 @@ std::string DrainNow(int fd)
     ssize_t n;
     while ((n = ::read(fd, chunk, sizeof chunk)) > 0)
         bytes.append(chunk, std::size_t(n));
+    return bytes;
+}
+
+// What a descriptor delivers until it holds `size` bytes; waits for each
+// delivery (a terminal hands written bytes on to its master side a moment
+// later), at most 10 s for the next one.
+std::string ReadUntil(int fd, std::size_t size)
+{
+    std::string bytes;
+    pollfd ready{fd, POLLIN, 0};
+    while (bytes.size() < size && ::poll(&ready, 1, 10000) == 1) {
+        const std::string more = DrainNow(fd);
+        if (more.empty())
+            break;
+        bytes += more;
+    }
     return bytes;
 }
 
@@ -111,7 +128,8 @@ TEST_F(LogFileTest, ATerminalOrOtherCharacterDeviceIsWrittenWithoutReading)
 
     const CtlResult onTerminal = Get(terminal);
     EXPECT_EQ(onTerminal.status, 0) << onTerminal.err;
-    EXPECT_EQ(DrainNow(master.fd), kHeader + "1" + kRowTail);
+    const std::string expected = kHeader + "1" + kRowTail;
+    EXPECT_EQ(ReadUntil(master.fd, expected.size()), expected);
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // A reader of /dev/zero never ends: capped, it fails fast instead of
