@@ -1,47 +1,65 @@
 #pragma once
-// The --log file: transfer rows appended in the CSV form the dialog saves its
-// transfer log in. A new (or empty) file gets the header line first. Line
-// numbers carry on from the records already in the file, so that a file
-// filled by several runs reads like one session of the dialog.
+// The --log file: transfer rows in the CSV form the dialog saves its
+// transfer log in.
+//
+// A regular file is read back first: a new or empty one gets the header
+// line, a transfer log is continued (numbering on from its whole rows, a cut
+// last line ended first), anything else is refused and left untouched. A
+// FIFO or a character device (a terminal, /dev/null) is written without
+// reading: the header, then rows numbered from 1. Directories, block devices
+// and sockets are refused.
+//
+// Every row goes out in one write on an append handle while the file is
+// locked (flock), so runs logging to one file at once never tear each
+// other's rows. Before each row the bytes other runs appended to a regular
+// file since this run's last look are counted too; the row then takes the
+// number that follows the file's own rows. A file is read once, in chunks,
+// however long it is.
 
-#include <cstdio>
-#include <memory>
+#include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "apps/norvikctl/LogRows.h"
 #include "runtime/Runtime.h"
 
 namespace norvik::ctl {
 
-// How many records a log file already holds: the lines after the first
-// (the header) whose first field is the next number in sequence from 1. A
-// cell's own line break cannot start a counted line unless it happens to be
-// followed by exactly that number and ", ".
-unsigned CountLoggedRecords(std::string_view contents);
-
 class CsvLog {
 public:
-    // Opens (or creates) the file for appending and writes the header when
-    // the file is empty. Fails with exit status 1 when it cannot.
+    // Opens (or creates) the log. Fails with exit status 1, having written
+    // nothing, when the file cannot hold a log or cannot be opened.
     CsvLog(Runtime& runtime, const std::string& path);
+    CsvLog(const CsvLog&) = delete;
+    CsvLog& operator=(const CsvLog&) = delete;
 
-    // The number the next record gets.
+    // The number the next record gets, as far as this run knows.
     unsigned NextLine() const { return nextLine_; }
-    // Writes one record and flushes it, so that an interrupted run keeps
-    // every row written so far. Fails with exit status 1 on a write error.
+    // Writes one record, its first cell replaced by the number it takes in
+    // the file, so that an interrupted run keeps every row written so far.
+    // Fails with exit status 1 on a write error, leaving no part of the row
+    // in a regular file.
     void Append(const std::vector<std::wstring>& cells);
 
 private:
-    struct Closer {
-        void operator()(std::FILE* file) const { std::fclose(file); }
+    struct Descriptor {
+        int fd = -1;
+        Descriptor() = default;
+        Descriptor(const Descriptor&) = delete;
+        Descriptor& operator=(const Descriptor&) = delete;
+        ~Descriptor();
     };
 
+    std::string LookAgain();
     void Write(const std::string& bytes);
 
     Runtime& runtime_;
     std::string path_;
-    std::unique_ptr<std::FILE, Closer> file_;
+    std::string header_;  // the header line with its CR LF
+    Descriptor file_;
+    bool regular_ = false;
+    LogRowCounter rows_;          // a regular file's bytes up to knownSize_
+    std::int64_t knownSize_ = 0;  // how much of a regular file has been counted
     unsigned nextLine_ = 1;
 };
 

@@ -1,8 +1,12 @@
 // norvikctl: the work of the Norvik dialog from the command line, for
 // scripts and test benches. Usage in docs/norvikctl.md.
-#include <cstdio>
-#include <exception>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -51,9 +55,24 @@ CLI::Option* AddTransferOptions(CLI::App& command, TransferOptions& options)
     return log;
 }
 
-}  // namespace
+// Output that did not reach standard output (a full disk, a closed pipe)
+// fails a command that would otherwise succeed.
+int CheckStandardOutput(int status)
+{
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    std::cout.flush();  // shares the stdout stream: only its own state is new
+    if (flushed && !std::ferror(stdout) && std::cout.good())
+        return status;
+    std::string message = "norvikctl: cannot write standard output";
+    if (!flushed && error != 0)
+        message += std::string(": ") + std::strerror(error);
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return status == kExitSuccess ? kExitFailed : status;
+}
 
-int main(int argc, char** argv)
+int Run(int argc, char** argv)
 {
     CLI::App app{"norvikctl: read and write the extension-unit controls of UVC cameras", "norvikctl"};
     app.fallthrough();
@@ -116,27 +135,42 @@ int main(int argc, char** argv)
     setOptions.hasHex = hex->count() > 0;
     setOptions.hasText = text->count() > 0;
 
-    int status = kExitSuccess;
-    try {
-        if (*list)
-            status = RunList(global, listJson);
-        else if (*discover)
-            status = RunDiscover(global);
-        else if (*len)
-            status = RunLen(global, lenUnit, lenJson);
-        else if (*get)
-            status = RunGet(global, getUnit, getOptions);
-        else if (*set)
-            status = RunSet(global, setUnit, setOptions);
-    } catch (const CtlError& error) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s\n", error.message.c_str());
-        status = error.exitCode;
-    } catch (const norvik::ConversionError& error) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "norvikctl: a text conversion failed: %s\n", error.what());
-        status = kExitFailed;
-    }
+    if (*list)
+        return RunList(global, listJson);
+    if (*discover)
+        return RunDiscover(global);
+    if (*len)
+        return RunLen(global, lenUnit, lenJson);
+    if (*get)
+        return RunGet(global, getUnit, getOptions);
+    return RunSet(global, setUnit, setOptions);
+}
+
+// Says why the command stopped, after whatever it printed so far.
+int Stop(int status, const std::string& message)
+{
     std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", message.c_str());
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int status;
+    try {
+        status = Run(argc, argv);
+    } catch (const CtlError& error) {
+        status = Stop(error.exitCode, error.message);
+    } catch (const norvik::ConversionError& error) {
+        status = Stop(kExitFailed, std::string("norvikctl: a text conversion failed: ") + error.what());
+    } catch (const std::bad_alloc&) {
+        status = Stop(kExitFailed, "norvikctl: out of memory");
+    } catch (const std::exception& error) {
+        status = Stop(kExitFailed, std::string("norvikctl: ") + error.what());
+    } catch (...) {
+        status = Stop(kExitFailed, "norvikctl: stopped by an unexpected error");
+    }
+    return CheckStandardOutput(status);
 }

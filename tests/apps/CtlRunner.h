@@ -64,13 +64,32 @@ protected:
     // Error texts are asked for in English (LC_ALL=C).
     CtlResult Run(const std::vector<std::string>& args, const std::string& simulation = "demo") const
     {
-        std::string command = "cd " + ShellQuote(dir_.string()) + " && env -u NORVIK_SIMULATION LC_ALL=C ";
+        return RunShell(CtlCommand(args, simulation) + " >ctl.out 2>ctl.err");
+    }
+
+    // The command line that runs norvikctl with these arguments, for a test
+    // that redirects or combines runs itself. A run that hangs is killed
+    // after 60 s (exit status 124), so that a hang fails the test instead of
+    // stopping the suite.
+    static std::string CtlCommand(const std::vector<std::string>& args, const std::string& simulation = "demo")
+    {
+        std::string command = "env -u NORVIK_SIMULATION LC_ALL=C ";
         if (!simulation.empty())
             command += "NORVIK_SIMULATION=" + ShellQuote(simulation) + " ";
-        command += ShellQuote(NORVIKCTL_PATH);
+        command += "timeout -k 5 60 " + ShellQuote(NORVIKCTL_PATH);
         for (const std::string& arg : args)
             command += " " + ShellQuote(arg);
-        command += " >ctl.out 2>ctl.err";
+        return command;
+    }
+
+    // Runs a shell command in the scratch directory; ctl.out and ctl.err are
+    // read back as the output when the command writes them.
+    CtlResult RunShell(const std::string& shellCommand) const
+    {
+        std::error_code ignored;
+        std::filesystem::remove(Path("ctl.out"), ignored);
+        std::filesystem::remove(Path("ctl.err"), ignored);
+        const std::string command = "cd " + ShellQuote(dir_.string()) + " && " + shellCommand;
         const int wait = std::system(command.c_str());
         CtlResult result;
         result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;

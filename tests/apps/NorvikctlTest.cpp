@@ -294,5 +294,20 @@ TEST_F(CtlTest, TheSimOptionOverridesTheEnvironment)
               "1 video capture devices, 2 extension units, 2 matched\n");
 }
 
+TEST_F(CtlTest, OutputThatCannotBeWrittenFailsTheCommand)
+{
+    const std::string bench = WriteFile("bench.json", kBenchScenario);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", "--json"}, std::vector<std::string>{"discover"},
+          std::vector<std::string>{"get", "--guid", kBenchUnit, "--cs", "1"},
+          std::vector<std::string>{"--help"}}) {
+        const CtlResult result = RunShell(CtlCommand(args, bench) + " >/dev/full 2>ctl.err");
+        EXPECT_EQ(result.status, 1) << args[0];
+        EXPECT_NE(result.err.find("norvikctl: cannot write standard output: No space left on device"),
+                  std::string::npos)
+            << args[0] << ": " << result.err;
+    }
+}
+
 }  // namespace
 }  // namespace norvik::testing
