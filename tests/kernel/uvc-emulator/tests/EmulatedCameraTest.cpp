@@ -156,6 +156,18 @@ TEST_F(EmulatedCameraTest, InjectedFailuresStallOnlyTheirRequestsAndStopAfterFai
     EXPECT_EQ(ErrorCode(), uvcerror::kInvalidValue);
 }
 
+// The reasons uvcvideo turns into errno values of their own, from the
+// failure code a scenario injects.
+TEST(EmulatedCameraErrors, InjectedCodesGiveTheLikeUvcReason)
+{
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070015u)), uvcerror::kNotReady);     // ERROR_NOT_READY
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070005u)), uvcerror::kWrongState);   // ERROR_ACCESS_DENIED
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x8000000Bu)), uvcerror::kOutOfRange);   // E_BOUNDS
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070057u)), uvcerror::kInvalidValue); // ERROR_INVALID_PARAMETER
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x8007001Fu)), uvcerror::kUnknown);
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x8000000Au)), uvcerror::kUnknown);
+}
+
 TEST_F(EmulatedCameraTest, StreamingProbeKeepsWhatTheHostSets)
 {
     auto def = camera_->Control(Class(kIn, uvcreq::kGetDef, 1, 0, 1, 26), {});
