@@ -163,9 +163,10 @@ public:
         if (!isGet && !fitsRequest)
             return HResultFromWin32(win32::kInvalidParameter);
 
-        auto [open, openError] = state_->Node();
+        const auto opened = state_->Node();
+        const std::shared_ptr<OpenVideoNode>& open = opened.first;
         if (!open)
-            return HResultFromErrno(openError);
+            return HResultFromErrno(opened.second);
 
         const std::uint8_t selector = std::uint8_t(request.id);
         UvcIoctl& ioctl = open->Ioctl();
