@@ -32,10 +32,13 @@ struct ErrnoEntry {
 //   ENOBUFS               -> ERROR_INSUFFICIENT_BUFFER
 //   EBADRQC, ENOTTY,      the request is not supported by the control or
 //   EOPNOTSUPP            the node -> ERROR_NOT_SUPPORTED
-//   ENOMEM                -> ERROR_NOT_ENOUGH_MEMORY (8)
+//   ENOMEM                -> ERROR_OUTOFMEMORY (14), which is E_OUTOFMEMORY
+//                            as an HRESULT and has a system text
 //
-// Anything else has no like Windows failure and becomes E_FAIL.
-constexpr std::uint32_t kNotEnoughMemory = 8;
+// Anything else has no like Windows failure and becomes E_FAIL. A camera's
+// refusal of a control request is answered apart (kRefusals below), since
+// EBUSY, EACCES and EINVAL mean something else when open() gives them.
+constexpr std::uint32_t kOutOfMemory = 14;
 
 constexpr ErrnoEntry kTable[] = {
     {EIO, win32::kGenFailure},
@@ -57,7 +60,28 @@ constexpr ErrnoEntry kTable[] = {
     {EBADRQC, win32::kNotSupported},
     {ENOTTY, win32::kNotSupported},
     {EOPNOTSUPP, win32::kNotSupported},
-    {ENOMEM, kNotEnoughMemory},
+    {ENOMEM, kOutOfMemory},
+};
+
+struct Refusal {
+    int error;
+    const char* reason;
+};
+
+// The errno values uvcvideo answers UVCIOC_CTRL_QUERY with after the camera
+// stalled the request, by the camera's request error code: 1 not ready,
+// 2 wrong state (EACCES on older kernels, EILSEQ on newer ones), 3 power,
+// 4 out of range, 5 to 8 invalid unit, control, request or value; EPIPE when
+// the camera gave no reason (code 0 or a reserved one, or the error code
+// could not be read).
+constexpr Refusal kRefusals[] = {
+    {EBUSY, "not ready (EBUSY)"},
+    {EACCES, "wrong state (EACCES)"},
+    {EILSEQ, "wrong state (EILSEQ)"},
+    {EREMOTE, "not enough power (EREMOTE)"},
+    {ERANGE, "out of range (ERANGE)"},
+    {EINVAL, "invalid unit, control, request or value (EINVAL)"},
+    {EPIPE, "no reason given (EPIPE)"},
 };
 
 const ErrnoEntry* Find(int error)
@@ -76,6 +100,19 @@ HResult HResultFromErrno(int error)
         return hr::kOk;
     const ErrnoEntry* entry = Find(error);
     return entry ? HResultFromWin32(entry->win32) : hr::kFail;
+}
+
+const char* CameraRefusalReason(int error)
+{
+    for (const auto& refusal : kRefusals)
+        if (refusal.error == error)
+            return refusal.reason;
+    return nullptr;
+}
+
+HResult HResultFromCtrlQueryErrno(int error)
+{
+    return CameraRefusalReason(error) ? HResultFromWin32(win32::kGenFailure) : HResultFromErrno(error);
 }
 
 }  // namespace norvik

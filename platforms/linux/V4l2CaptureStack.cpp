@@ -12,6 +12,7 @@
 #include "platforms/linux/ErrnoMapping.h"
 #include "platforms/linux/SysfsTree.h"
 #include "platforms/linux/UvcDescriptors.h"
+#include "runtime/Diagnostics.h"
 
 namespace norvik {
 
@@ -26,6 +27,18 @@ namespace {
 using Environment = V4l2CaptureStack::Environment;
 
 bool IsDeviceGone(int error) { return error == ENODEV || error == ENXIO || error == ESHUTDOWN; }
+
+const char* QueryName(std::uint8_t query)
+{
+    switch (query) {
+    case kUvcSetCur:
+        return "SET_CUR";
+    case kUvcGetCur:
+        return "GET_CUR";
+    default:
+        return "GET_LEN";
+    }
+}
 
 // What a bound filter knows of its device: the topology nodes and the video
 // node, which is opened on the first request that needs the camera and kept
@@ -57,6 +70,15 @@ public:
         }
         open_ = std::make_shared<OpenVideoNode>(environment_->ioctl, fd);
         return {open_, 0};
+    }
+
+    // A camera's refusal answers with one code, as on Windows; its reason
+    // goes to the diagnostic console.
+    void ReportRefusal(std::uint8_t query, std::uint8_t unit, std::uint8_t selector,
+                       const char* reason) const
+    {
+        DiagPrint(*environment_->runtime, "%s: the camera refused %s of unit %u selector %u: %s\n",
+                  nodePath_.c_str(), QueryName(query), unsigned(unit), unsigned(selector), reason);
     }
 
     // After the camera went away: the next request opens the node afresh.
@@ -141,22 +163,26 @@ public:
         if (!isGet && !fitsRequest)
             return HResultFromWin32(win32::kInvalidParameter);
 
-        auto [open, openError] = state_->Node();
+        const auto opened = state_->Node();
+        const std::shared_ptr<OpenVideoNode>& open = opened.first;
         if (!open)
-            return HResultFromErrno(openError);
+            return HResultFromErrno(opened.second);
 
         const std::uint8_t selector = std::uint8_t(request.id);
         UvcIoctl& ioctl = open->Ioctl();
+        // One control query: 0, or the errno value, with a refusal reported.
+        auto query = [&](std::uint8_t code, std::uint8_t* bytes, std::uint16_t size) {
+            const int error = -ioctl.CtrlQuery(open->Fd(), node.id, selector, code, bytes, size);
+            if (error != 0)
+                Note(open, error, code, node.id, selector);
+            return error;
+        };
         if (!isGet) {
-            const int error = ioctl.CtrlQuery(open->Fd(), node.id, selector, kUvcSetCur,
-                                              static_cast<std::uint8_t*>(data),
-                                              std::uint16_t(dataLength));
-            return error != 0 ? Failed(open, error) : hr::kOk;
+            const int error = query(kUvcSetCur, static_cast<std::uint8_t*>(data), std::uint16_t(dataLength));
+            return error != 0 ? HResultFromCtrlQueryErrno(error) : hr::kOk;
         }
         if (dataLength > 0 && fitsRequest) {
-            const int error = ioctl.CtrlQuery(open->Fd(), node.id, selector, kUvcGetCur,
-                                              static_cast<std::uint8_t*>(data),
-                                              std::uint16_t(dataLength));
+            const int error = query(kUvcGetCur, static_cast<std::uint8_t*>(data), std::uint16_t(dataLength));
             if (error == 0) {
                 count = dataLength;
                 return hr::kOk;
@@ -164,13 +190,12 @@ public:
             // The driver wants the control's exact length; a buffer of
             // another size is answered as Windows answers it, below.
             if (error != ENOBUFS)
-                return Failed(open, error);
+                return HResultFromCtrlQueryErrno(error);
         }
         std::uint8_t lengthBytes[2] = {0, 0};
-        int error = ioctl.CtrlQuery(open->Fd(), node.id, selector, kUvcGetLen, lengthBytes,
-                                    sizeof lengthBytes);
+        int error = query(kUvcGetLen, lengthBytes, sizeof lengthBytes);
         if (error != 0)
-            return Failed(open, error);
+            return HResultFromCtrlQueryErrno(error);
         const std::uint16_t length = uvc::ReadLe16(lengthBytes);
         if (dataLength < length || dataLength == 0) {
             // Too small a buffer, or the length query itself: more data,
@@ -180,9 +205,9 @@ public:
         }
         // A larger buffer: the control's bytes at its start.
         std::vector<std::uint8_t> value(length);
-        error = ioctl.CtrlQuery(open->Fd(), node.id, selector, kUvcGetCur, value.data(), length);
+        error = query(kUvcGetCur, value.data(), length);
         if (error != 0)
-            return Failed(open, error);
+            return HResultFromCtrlQueryErrno(error);
         std::memcpy(data, value.data(), length);
         count = length;
         return hr::kOk;
@@ -210,11 +235,15 @@ private:
         return hr::kOk;
     }
 
-    HResult Failed(const std::shared_ptr<OpenVideoNode>& open, int error)
+    // What a failed control query leaves behind: a gone camera's node is
+    // let go, a refusal is reported.
+    void Note(const std::shared_ptr<OpenVideoNode>& open, int error, std::uint8_t query,
+              std::uint8_t unit, std::uint8_t selector)
     {
         if (IsDeviceGone(error))
             state_->Drop(open);
-        return HResultFromErrno(error);
+        if (const char* reason = CameraRefusalReason(error))
+            state_->ReportRefusal(query, unit, selector, reason);
     }
 
     std::shared_ptr<FunctionState> state_;

@@ -17,7 +17,10 @@
 //     answers ERROR_MORE_DATA with the length, a longer one receives the
 //     control's bytes at its start;
 //   - a failed call's errno is turned into the like Windows error
-//     (ErrnoMapping.h).
+//     (ErrnoMapping.h); a request the camera refuses (stalls) answers
+//     ERROR_GEN_FAILURE whatever its reason, as on Windows, and the reason
+//     goes to the diagnostic console as
+//     "<node>: the camera refused SET_CUR of unit 5 selector 5: out of range (ERANGE)".
 
 #include <memory>
 

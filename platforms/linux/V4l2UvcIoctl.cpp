@@ -25,7 +25,7 @@ int RetryingIoctl(int fd, unsigned long request, void* argument)
         if (::ioctl(fd, request, argument) == 0)
             return 0;
         if (errno != EINTR)
-            return errno;
+            return -errno;
     }
 }
 
@@ -54,8 +54,8 @@ public:
     {
         v4l2_capability raw;
         std::memset(&raw, 0, sizeof raw);
-        if (const int error = RetryingIoctl(fd, VIDIOC_QUERYCAP, &raw))
-            return error;
+        if (const int result = RetryingIoctl(fd, VIDIOC_QUERYCAP, &raw); result != 0)
+            return result;
         capability->driver = FixedText(raw.driver, sizeof raw.driver);
         capability->card = FixedText(raw.card, sizeof raw.card);
         capability->busInfo = FixedText(raw.bus_info, sizeof raw.bus_info);

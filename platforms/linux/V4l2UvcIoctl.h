@@ -2,7 +2,8 @@
 // The one seam between the Linux capture stack and the video nodes: open,
 // close, VIDIOC_QUERYCAP and UVCIOC_CTRL_QUERY. The system implementation
 // makes the real calls; tests put in a fake that answers as the uvcvideo
-// driver does, errors included.
+// driver does, errors included. Every call reports a failure as minus the
+// errno value, as the kernel itself does.
 
 #include <cstdint>
 #include <memory>
@@ -41,10 +42,11 @@ public:
     // minus the errno value.
     virtual int Open(const std::string& path) = 0;
     virtual void Close(int fd) = 0;
-    // VIDIOC_QUERYCAP: 0, or the errno value.
+    // VIDIOC_QUERYCAP: 0, or minus the errno value.
     virtual int QueryCapability(int fd, VideoCapability* capability) = 0;
     // UVCIOC_CTRL_QUERY with unit, selector, query (kUvcGetLen, kUvcGetCur,
-    // kUvcSetCur, ...), the data buffer and its size: 0, or the errno value.
+    // kUvcSetCur, ...), the data buffer and its size: 0, or minus the errno
+    // value.
     virtual int CtrlQuery(int fd, std::uint8_t unit, std::uint8_t selector, std::uint8_t query,
                           std::uint8_t* data, std::uint16_t size) = 0;
 };

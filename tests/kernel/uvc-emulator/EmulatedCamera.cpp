@@ -83,6 +83,8 @@ SetupPacket SetupPacket::FromBytes(const std::uint8_t* b)
 std::uint8_t UvcErrorCodeFor(HResult failure)
 {
     const std::uint32_t code = std::uint32_t(failure);
+    if (code == 0x8000000Bu)  // E_BOUNDS: outside the valid range
+        return uvcerror::kOutOfRange;
     if ((code & 0xFFFF0000u) != 0x80070000u)
         return uvcerror::kUnknown;
     switch (code & 0xFFFFu) {

@@ -58,6 +58,7 @@ namespace uvcerror {
 constexpr std::uint8_t kNoError = 0x00;
 constexpr std::uint8_t kNotReady = 0x01;
 constexpr std::uint8_t kWrongState = 0x02;
+constexpr std::uint8_t kOutOfRange = 0x04;
 constexpr std::uint8_t kInvalidUnit = 0x05;
 constexpr std::uint8_t kInvalidControl = 0x06;
 constexpr std::uint8_t kInvalidRequest = 0x07;
@@ -65,8 +66,11 @@ constexpr std::uint8_t kInvalidValue = 0x08;
 constexpr std::uint8_t kUnknown = 0xFF;
 }  // namespace uvcerror
 
-// The UVC error code a camera reports for an injected failure code: Windows
-// errors with a like UVC reason get it, all others "unknown".
+// The UVC error code a camera reports for an injected failure code: failures
+// with a like UVC reason get it (ERROR_NOT_READY: not ready,
+// ERROR_ACCESS_DENIED: wrong state, E_BOUNDS: out of range,
+// ERROR_INVALID_PARAMETER: invalid value, ERROR_NOT_SUPPORTED: invalid
+// request), all others "unknown".
 std::uint8_t UvcErrorCodeFor(HResult failure);
 
 class EmulatedCamera {

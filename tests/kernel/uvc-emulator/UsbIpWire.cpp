@@ -1,5 +1,6 @@
 #include "UsbIpWire.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace norvik::bench {
@@ -32,18 +33,32 @@ UsbIpHeaderBytes BasicHeader(std::uint32_t command, std::uint32_t seqnum)
 
 }  // namespace
 
-std::size_t UsbIpCommand::FollowingBytes(bool isochronous) const
+std::optional<std::size_t> UsbIpCommand::FollowingBytes(bool isochronous) const
 {
     if (command != kUsbIpCmdSubmit)
         return 0;
     std::size_t bytes = 0;
-    if (direction == kUsbIpDirOut && transferBufferLength > 0)
+    if (direction == kUsbIpDirOut && transferBufferLength > 0) {
+        if (std::size_t(transferBufferLength) > kUsbIpMaxOutData)
+            return std::nullopt;
         bytes += std::size_t(transferBufferLength);
+    }
     // Non-isochronous URBs may carry 0 or -1 here; only isochronous ones
     // have packet descriptors.
-    if (isochronous && numberOfPackets > 0)
+    if (isochronous && numberOfPackets > 0) {
+        if (numberOfPackets > kUsbIpMaxIsoPackets)
+            return std::nullopt;
         bytes += std::size_t(numberOfPackets) * kUsbIpIsoDescriptorSize;
+    }
     return bytes;
+}
+
+std::vector<std::uint8_t> UsbIpCommand::OutData(const std::vector<std::uint8_t>& following) const
+{
+    if (command != kUsbIpCmdSubmit || direction != kUsbIpDirOut || transferBufferLength <= 0)
+        return {};
+    const std::size_t size = std::min(following.size(), std::size_t(transferBufferLength));
+    return std::vector<std::uint8_t>(following.begin(), following.begin() + std::ptrdiff_t(size));
 }
 
 UsbIpCommand DecodeCommand(const UsbIpHeaderBytes& h)

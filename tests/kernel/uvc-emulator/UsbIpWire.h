@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace norvik::bench {
@@ -20,6 +21,13 @@ constexpr std::uint32_t kUsbIpDirIn = 1;
 constexpr std::size_t kUsbIpHeaderSize = 48;
 // An isochronous packet descriptor that follows the data of an isochronous URB.
 constexpr std::size_t kUsbIpIsoDescriptorSize = 16;
+// The most OUT data a command to this camera carries: a control transfer's
+// data stage is at most wLength (a 16-bit count) bytes, and the camera has
+// no OUT endpoint besides endpoint 0.
+constexpr std::size_t kUsbIpMaxOutData = 0xFFFF;
+// The most packets of one isochronous URB that USB/IP carries (the kernel's
+// USBIP_MAX_ISO_PACKETS).
+constexpr std::int32_t kUsbIpMaxIsoPackets = 1024;
 
 using UsbIpHeaderBytes = std::array<std::uint8_t, kUsbIpHeaderSize>;
 
@@ -41,8 +49,15 @@ struct UsbIpCommand {
     std::uint32_t unlinkSeqnum = 0;
 
     // Bytes that follow the header on the wire: the OUT data, then the
-    // isochronous packet descriptors of an isochronous URB.
-    std::size_t FollowingBytes(bool isochronous) const;
+    // isochronous packet descriptors of an isochronous URB. nullopt for a
+    // length no stream to this camera carries (more OUT data or packets than
+    // the limits above): the header is garbage, and nothing may be read or
+    // allocated for it.
+    std::optional<std::size_t> FollowingBytes(bool isochronous) const;
+    // The OUT data of the command among the bytes that followed it: at most
+    // transferBufferLength of them, none for an IN command or a length of
+    // 0 or below.
+    std::vector<std::uint8_t> OutData(const std::vector<std::uint8_t>& following) const;
 };
 
 UsbIpCommand DecodeCommand(const UsbIpHeaderBytes& header);

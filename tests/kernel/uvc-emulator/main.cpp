@@ -205,7 +205,14 @@ int Serve(const Options& options, EmulatedCamera& camera, int fd)
             std::fprintf(stderr, "norvik-uvc-emulator: unknown USB/IP command 0x%08x\n", command.command);
             return 1;
         }
-        following.resize(command.FollowingBytes(command.ep != 0));
+        const auto followingBytes = command.FollowingBytes(command.ep != 0);
+        if (!followingBytes) {
+            std::fprintf(stderr,
+                         "norvik-uvc-emulator: refused USB/IP command %u: %d bytes of data, %d packets\n",
+                         command.seqnum, command.transferBufferLength, command.numberOfPackets);
+            return 1;
+        }
+        following.resize(*followingBytes);
         if (!following.empty() && !ReadFull(fd, following.data(), following.size()))
             return 0;
         if (command.ep != 0) {
@@ -213,11 +220,7 @@ int Serve(const Options& options, EmulatedCamera& camera, int fd)
             continue;
         }
         const SetupPacket setup = SetupPacket::FromBytes(command.setup.data());
-        std::vector<std::uint8_t> outData;
-        if (command.direction == kUsbIpDirOut)
-            outData.assign(following.begin(),
-                           following.begin() + std::min<std::ptrdiff_t>(std::ptrdiff_t(following.size()),
-                                                                         command.transferBufferLength));
+        const std::vector<std::uint8_t> outData = command.OutData(following);
         ControlAnswer answer = camera.Control(setup, outData);
         Trace(options, command, answer);
         if (!answer.stall && setup.bmRequestType == 0x21 && setup.bRequest == uvcreq::kSetCur)

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platforms/linux/ErrnoMapping.h"
+#include "runtime/SystemErrorTexts.h"
 
 namespace norvik {
 namespace {
@@ -31,6 +32,38 @@ TEST(ErrnoMapping, UnknownErrnoIsEFailAndZeroIsSuccess)
     EXPECT_EQ(HResultFromErrno(0), hr::kOk);
     EXPECT_EQ(HResultFromErrno(EXDEV), hr::kFail);
     EXPECT_EQ(HResultFromErrno(-1), hr::kFail);
+}
+
+// The operator is shown the system's text of the code; a code without one
+// would show a bare number.
+TEST(ErrnoMapping, EveryCodeEitherMappingGivesHasASystemText)
+{
+    for (int error = 0; error < 200; ++error) {
+        for (const HResult code : {HResultFromErrno(error), HResultFromCtrlQueryErrno(error)}) {
+            if (code == hr::kOk)
+                continue;
+            EXPECT_TRUE(SystemErrorMessage(std::uint32_t(code), ErrorTextLanguage::English))
+                << "errno " << error << " gives 0x" << std::hex << std::uint32_t(code);
+        }
+    }
+}
+
+// The camera's reasons become one code; the errors that are not the camera's
+// keep theirs, whichever call they come from.
+TEST(ErrnoMapping, CameraRefusalsAreOneCodeOnlyFromTheControlQuery)
+{
+    for (int error : {EBUSY, EACCES, EILSEQ, EREMOTE, ERANGE, EINVAL, EPIPE}) {
+        EXPECT_EQ(std::uint32_t(HResultFromCtrlQueryErrno(error)), 0x8007001Fu) << "errno " << error;
+        EXPECT_NE(CameraRefusalReason(error), nullptr) << "errno " << error;
+    }
+    // Opening a node: permission and a busy node keep their codes.
+    EXPECT_EQ(std::uint32_t(HResultFromErrno(EACCES)), 0x80070005u);
+    EXPECT_EQ(std::uint32_t(HResultFromErrno(EBUSY)), 0x800700AAu);
+    for (int error : {EIO, ENOENT, ENODEV, ETIMEDOUT, ENOBUFS, EBADRQC, ENOMEM, 0}) {
+        EXPECT_EQ(HResultFromCtrlQueryErrno(error), HResultFromErrno(error)) << "errno " << error;
+        EXPECT_EQ(CameraRefusalReason(error), nullptr) << "errno " << error;
+    }
+    EXPECT_EQ(HResultFromErrno(ENOMEM), hr::kOutOfMemory);
 }
 
 }  // namespace

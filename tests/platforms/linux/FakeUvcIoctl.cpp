@@ -49,10 +49,10 @@ int FakeUvcIoctl::QueryCapability(int fd, VideoCapability* capability)
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = open_.find(fd);
     if (it == open_.end())
-        return EBADF;
+        return -EBADF;
     const FakeVideoNode& node = nodes_.at(it->second);
     if (node.unplugged)
-        return ENODEV;
+        return -ENODEV;
     *capability = node.capability;
     return 0;
 }
@@ -63,22 +63,22 @@ int FakeUvcIoctl::CtrlQuery(int fd, std::uint8_t unit, std::uint8_t selector, st
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = open_.find(fd);
     if (it == open_.end())
-        return EBADF;
+        return -EBADF;
     queries_.push_back({it->second, unit, selector, query, size});
     FakeVideoNode& node = nodes_.at(it->second);
     if (node.unplugged)
-        return ENODEV;
+        return -ENODEV;
     // The driver knows the controls it found on the camera; anything else
     // is ENOENT.
     auto unitIt = node.units.find(unit);
     if (unitIt == node.units.end())
-        return ENOENT;
+        return -ENOENT;
     auto controlIt = unitIt->second.find(selector);
     if (controlIt == unitIt->second.end())
-        return ENOENT;
+        return -ENOENT;
     FakeControl& control = controlIt->second;
     if (control.error != 0)
-        return control.error;
+        return -control.error;
     // The buffer must have the size the query needs.
     std::size_t needed;
     switch (query) {
@@ -90,12 +90,12 @@ int FakeUvcIoctl::CtrlQuery(int fd, std::uint8_t unit, std::uint8_t selector, st
         needed = control.value.size();
         break;
     default:
-        return EINVAL;
+        return -EINVAL;
     }
     if (size != needed)
-        return ENOBUFS;
+        return -ENOBUFS;
     if ((query == kUvcGetCur && !control.canGet) || (query == kUvcSetCur && !control.canSet))
-        return EBADRQC;
+        return -EBADRQC;
     switch (query) {
     case kUvcGetLen:
         data[0] = std::uint8_t(control.value.size() & 0xFF);

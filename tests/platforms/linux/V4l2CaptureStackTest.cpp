@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "LabSystem.h"
+#include "channel/NodeRequests.h"
 #include "discovery/KsNode.h"
 #include "platforms/linux/UvcDescriptors.h"
 #include "runtime/Guid.h"
@@ -336,6 +337,71 @@ TEST(V4l2CaptureStack, DriverErrorsBecomeTheLikeWindowsErrors)
     EXPECT_EQ(lab.Ioctl().OpenDescriptors(), 0);
     // The next request finds no node at all: ENOENT.
     EXPECT_EQ(std::uint32_t(Request(*cam.control, kCam11UnitB, 5, false, 4, nullptr, 0).result), 0x80070490u);
+}
+
+// Every errno uvcvideo gives for UVCIOC_CTRL_QUERY, as the operator sees it:
+// the code with the system's text, and with Debug on the camera's reason.
+// A camera that stalls a request is refused with one code whatever its
+// reason, as on Windows; the reason goes to the diagnostic console.
+TEST(V4l2CaptureStack, EveryErrnoOfTheDriverReachesTheOperatorAsCodeAndText)
+{
+    LabSystem lab;
+    auto monikers = Enumerate(lab.Platform().Capture());
+    Bound cam = Bind(*monikers[0]);
+    ASSERT_TRUE(cam.control);
+    const std::string refused = lab.NodePath("video0") + ": the camera refused SET_CUR of unit 3 selector 1: ";
+    const std::string notFunctioning = "0x8007001f: A device attached to the system is not functioning.\r\n";
+    const struct {
+        int error;
+        const char* operatorText;
+        const char* reason;  // null: no diagnostic line
+    } cases[] = {
+        {EBUSY, notFunctioning.c_str(), "not ready (EBUSY)"},
+        {EACCES, notFunctioning.c_str(), "wrong state (EACCES)"},
+        {EILSEQ, notFunctioning.c_str(), "wrong state (EILSEQ)"},
+        {EREMOTE, notFunctioning.c_str(), "not enough power (EREMOTE)"},
+        {ERANGE, notFunctioning.c_str(), "out of range (ERANGE)"},
+        {EINVAL, notFunctioning.c_str(), "invalid unit, control, request or value (EINVAL)"},
+        {EPIPE, notFunctioning.c_str(), "no reason given (EPIPE)"},
+        {EIO, notFunctioning.c_str(), nullptr},
+        {ETIMEDOUT, "0x80070079: The semaphore timeout period has expired.\r\n", nullptr},
+        {ENOENT, "0x80070490: Element not found.\r\n", nullptr},
+        {ENOBUFS, "0x8007007a: The data area passed to a system call is too small.\r\n", nullptr},
+        {EBADRQC, "0x80070032: The request is not supported.\r\n", nullptr},
+        {ENODEV, "0x8007048f: The device is not connected.\r\n", nullptr},
+        {ENOMEM, "0x8007000e: Not enough memory resources are available to complete this operation.\r\n",
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        lab.Ioctl().Node(lab.NodePath("video0")).units[3][1].error = c.error;
+        lab.Runtime().ClearDiagnostics();
+        std::uint8_t value[2] = {0x01, 0x02};
+        const Answer answer = Request(*cam.control, kCam11UnitA, 1, true, 3, value, 2);
+        char text[256] = "untouched";
+        EXPECT_TRUE(FormatSystemError(lab.Runtime(), std::uint32_t(answer.result), text, sizeof text))
+            << "errno " << c.error;
+        EXPECT_STREQ(text, c.operatorText) << "errno " << c.error;
+        EXPECT_EQ(lab.Runtime().AllDiagnostics(), c.reason ? refused + c.reason + "\n" : std::string())
+            << "errno " << c.error;
+    }
+}
+
+TEST(V4l2CaptureStack, RefusalLineNamesTheQueryThatWasRefused)
+{
+    LabSystem lab;
+    auto monikers = Enumerate(lab.Platform().Capture());
+    Bound cam = Bind(*monikers[0]);
+    ASSERT_TRUE(cam.control);
+    lab.Ioctl().Node(lab.NodePath("video0")).units[4][5].error = ERANGE;
+    lab.Runtime().ClearDiagnostics();
+    // The length query and a GET of the 8-byte control of unit 4.
+    EXPECT_EQ(std::uint32_t(Request(*cam.control, kCam11UnitB, 5, false, 4, nullptr, 0).result), 0x8007001Fu);
+    std::uint8_t value[8] = {};
+    EXPECT_EQ(std::uint32_t(Request(*cam.control, kCam11UnitB, 5, false, 4, value, 8).result), 0x8007001Fu);
+    const std::string node = lab.NodePath("video0");
+    EXPECT_EQ(lab.Runtime().AllDiagnostics(),
+              node + ": the camera refused GET_LEN of unit 4 selector 5: out of range (ERANGE)\n" + node +
+                  ": the camera refused GET_CUR of unit 4 selector 5: out of range (ERANGE)\n");
 }
 
 TEST(V4l2CaptureStack, DisplayNameFindsTheDeviceAgainAfterRenumbering)

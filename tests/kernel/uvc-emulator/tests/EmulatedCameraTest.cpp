@@ -156,6 +156,18 @@ TEST_F(EmulatedCameraTest, InjectedFailuresStallOnlyTheirRequestsAndStopAfterFai
     EXPECT_EQ(ErrorCode(), uvcerror::kInvalidValue);
 }
 
+// The reasons uvcvideo turns into errno values of their own, from the
+// failure code a scenario injects.
+TEST(EmulatedCameraErrors, InjectedCodesGiveTheLikeUvcReason)
+{
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070015u)), uvcerror::kNotReady);     // ERROR_NOT_READY
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070005u)), uvcerror::kWrongState);   // ERROR_ACCESS_DENIED
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x8000000Bu)), uvcerror::kOutOfRange);   // E_BOUNDS
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070057u)), uvcerror::kInvalidValue); // ERROR_INVALID_PARAMETER
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x8007001Fu)), uvcerror::kUnknown);
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x8000000Au)), uvcerror::kUnknown);
+}
+
 TEST_F(EmulatedCameraTest, StreamingProbeKeepsWhatTheHostSets)
 {
     auto def = camera_->Control(Class(kIn, uvcreq::kGetDef, 1, 0, 1, 26), {});
@@ -179,6 +191,50 @@ TEST(EmulatedCameraScenario, RefusesAScenarioWithoutAConfiguredUsbDevice)
     EXPECT_NE(error.find("configuration descriptor"), std::string::npos);
     EXPECT_FALSE(EmulatedCamera::FromScenario(*load.scenario, 3, error));
     EXPECT_NE(error.find("no camera 3"), std::string::npos);
+}
+
+// A header whose lengths no stream to the camera carries is refused before
+// anything is read or allocated for it.
+TEST(UsbIpWire, RefusesLengthsNoStreamCarries)
+{
+    UsbIpCommand out;
+    out.command = kUsbIpCmdSubmit;
+    out.direction = kUsbIpDirOut;
+    out.transferBufferLength = 0xFFFF;
+    EXPECT_EQ(out.FollowingBytes(false), std::optional<std::size_t>(0xFFFF));
+    out.transferBufferLength = 0x10000;
+    EXPECT_EQ(out.FollowingBytes(false), std::nullopt);
+    out.transferBufferLength = 0x7FFFFFFF;
+    EXPECT_EQ(out.FollowingBytes(true), std::nullopt);
+    // IN data never follows the command, whatever its length.
+    UsbIpCommand in = out;
+    in.direction = kUsbIpDirIn;
+    EXPECT_EQ(in.FollowingBytes(false), std::optional<std::size_t>(0));
+
+    in.numberOfPackets = kUsbIpMaxIsoPackets;
+    EXPECT_EQ(in.FollowingBytes(true), std::optional<std::size_t>(1024 * kUsbIpIsoDescriptorSize));
+    in.numberOfPackets = kUsbIpMaxIsoPackets + 1;
+    EXPECT_EQ(in.FollowingBytes(true), std::nullopt);
+    EXPECT_EQ(in.FollowingBytes(false), std::optional<std::size_t>(0));
+}
+
+// The OUT data of a control transfer: what followed, cut to the length the
+// header gives; a negative length (the field is signed) gives none.
+TEST(UsbIpWire, OutDataIsCutToTheTransferLength)
+{
+    UsbIpCommand out;
+    out.command = kUsbIpCmdSubmit;
+    out.direction = kUsbIpDirOut;
+    const std::vector<std::uint8_t> following = {1, 2, 3, 4};
+    out.transferBufferLength = 2;
+    EXPECT_EQ(out.OutData(following), (std::vector<std::uint8_t>{1, 2}));
+    out.transferBufferLength = 9;
+    EXPECT_EQ(out.OutData(following), following);
+    out.transferBufferLength = -129;
+    EXPECT_TRUE(out.OutData(following).empty());
+    out.transferBufferLength = 4;
+    out.direction = kUsbIpDirIn;
+    EXPECT_TRUE(out.OutData(following).empty());
 }
 
 TEST(UsbIpWire, DecodesSubmitAndUnlinkAndEncodesAnswersBigEndian)
