@@ -19,24 +19,35 @@ std::atomic<int> abandonedThreads{0};
 // in it was withdrawn and never goes out.
 void ServeRequests(WorkerLink& link, HResult apartment)
 {
-    std::unique_lock<std::mutex> guard(link.mutex);
+    std::unique_lock<std::mutex> guard(link.mutex, std::defer_lock);
     for (;;) {
-        link.go.wait(guard, [&] { return link.request != nullptr || link.stop; });
+        const std::uint32_t seen = link.go.load(std::memory_order_acquire);
+        guard.lock();
         if (link.stop)
             return;
+        if (!link.request) {
+            guard.unlock();
+            link.go.wait(seen, std::memory_order_acquire);
+            continue;
+        }
         std::shared_ptr<WorkerRequest> request = std::move(link.request);
         const WorkerTask task = link.task;
+        guard.unlock();
         if (!task)
             continue;  // nothing to run: no done signal
-        guard.unlock();
         if (Succeeded(apartment))
             task(*request);
         else
             request->result = apartment;  // no call from outside the apartment
         guard.lock();
-        request->done = true;
-        link.done.notify_all();
-        if (link.stop)
+        request->done.store(true, std::memory_order_release);
+        request.reset();  // the block is the requester's again
+        const bool stop = link.stop;
+        // Signalled after unlocking, so that the woken requester does not
+        // run into the mutex still held here.
+        guard.unlock();
+        link.done.notify_one();
+        if (stop)
             return;
     }
 }
@@ -64,6 +75,13 @@ void WorkerThreadMain(std::shared_ptr<WorkerLink> link, CaptureStack* stack)
         abandonedThreads.fetch_sub(1);
 }
 
+// Moves the go signal on and wakes the thread if it sleeps on it.
+void SignalGo(WorkerLink& link)
+{
+    link.go.fetch_add(1, std::memory_order_release);
+    link.go.notify_one();
+}
+
 // Tells the thread behind the link to leave once its current task, if any,
 // is over.
 void StopLink(WorkerLink& link)
@@ -72,7 +90,7 @@ void StopLink(WorkerLink& link)
         std::lock_guard<std::mutex> guard(link.mutex);
         link.stop = true;
     }
-    link.go.notify_all();
+    SignalGo(link);
 }
 
 }  // namespace
@@ -108,23 +126,29 @@ void IssuePendingRequest(WorkerRequest& request)
 
 namespace {
 
-// Copies the channel's pending request into a block of its own. Throws
-// std::bad_alloc when memory is short.
-std::shared_ptr<WorkerRequest> MakeRequest(const XuChannel& channel)
+// Copies the channel's pending request into the worker's request block:
+// the last request's block when no abandoned thread holds it (its data
+// buffer keeps its capacity), else a new one. Throws std::bad_alloc when
+// memory is short.
+WorkerRequest& PrepareRequest(ChannelWorker& worker, const XuChannel& channel)
 {
-    auto request = std::make_shared<WorkerRequest>();
-    if (channel.pendingProperty)
-        request->property = *channel.pendingProperty;
-    request->propertyLength = channel.pendingPropertyLength;
-    request->dataLength = channel.pendingDataLength;
-    if (channel.pendingData) {
-        request->hasData = true;
-        request->data.assign(channel.pendingData, channel.pendingData + channel.pendingDataLength);
-    }
-    request->control = channel.control;
+    if (!worker.context || worker.context.use_count() != 1)
+        worker.context = std::make_shared<WorkerRequest>();
+    WorkerRequest& request = *worker.context;
+    request.property = channel.pendingProperty ? *channel.pendingProperty : KsNodeProperty{};
+    request.propertyLength = channel.pendingPropertyLength;
+    request.dataLength = channel.pendingDataLength;
+    request.hasData = channel.pendingData != nullptr;
+    if (request.hasData)
+        request.data.assign(channel.pendingData, channel.pendingData + channel.pendingDataLength);
+    else
+        request.data.clear();
+    request.control = channel.control;
     // The control call writes the byte count in place; it starts from what
     // the channel holds, as a call on the channel's own field would.
-    request->bytesReturned = channel.bytesReturned;
+    request.bytesReturned = channel.bytesReturned;
+    request.result = HResult(kWaitTimeout);
+    request.done.store(false, std::memory_order_relaxed);
     return request;
 }
 
@@ -140,7 +164,7 @@ bool Abandon(Runtime& runtime, ChannelWorker& worker)
             worker.link->abandoned = true;
             abandonedThreads.fetch_add(1);
         }
-        worker.link->go.notify_all();
+        SignalGo(*worker.link);
     }
     if (worker.thread.joinable())
         worker.thread.detach();
@@ -160,14 +184,14 @@ bool RunOnWorker(ChannelPorts& ports, ChannelWorker* worker, XuChannel* channel)
     std::lock_guard<std::mutex> handOff(worker->lock);
 
     worker->task = IssuePendingRequest;
-    worker->context = MakeRequest(*channel);
+    WorkerRequest& request = PrepareRequest(*worker, *channel);
 
     if (!worker->thread.joinable()) {
         if (AbandonedWorkerThreads() >= kMaxAbandonedWorkerThreads) {
             // Too many threads are still stuck in the driver: rather than
             // pile up another one, the request is not sent and ends at once
             // as an unanswered one does.
-            worker->context.reset();
+            request.control.reset();
             DiagPrint(runtime, "timeout!\n");
             return false;
         }
@@ -181,30 +205,45 @@ bool RunOnWorker(ChannelPorts& ports, ChannelWorker* worker, XuChannel* channel)
         worker->link = std::move(link);
     }
     WorkerLink& link = *worker->link;
-    const std::shared_ptr<WorkerRequest> request = worker->context;
 
     std::unique_lock<std::mutex> guard(link.mutex);
     link.task = worker->task;
-    link.request = request;
-    link.go.notify_one();
+    link.request = worker->context;
+    // Signalled after unlocking, so that the woken thread does not run into
+    // the mutex still held here.
+    guard.unlock();
+    SignalGo(link);
+    guard.lock();
     const WaitCondition answered{
-        [](const void* r) { return static_cast<const WorkerRequest*>(r)->done; }, request.get()};
-    if (!runtime.WaitForSignal(link.done, guard, kWorkerTimeLimitMs, answered)) {
+        [](const void* r) {
+            return static_cast<const WorkerRequest*>(r)->done.load(std::memory_order_relaxed);
+        },
+        &request};
+    bool inTime = false;
+    try {
+        inTime = runtime.WaitForSignal(link.done, guard, kWorkerTimeLimitMs, answered);
+    } catch (...) {
+        // A wait that failed ends as one that ran out: the request is handed
+        // over, so it must be withdrawn or abandoned all the same.
+        if (!guard.owns_lock())
+            guard.lock();
+    }
+    if (!inTime) {
         // Withdrawn while the thread cannot take it in between: a request it
         // has not taken never goes out. One it has taken is in the driver;
         // its answer stays in the request block.
-        if (link.request == request)
+        if (link.request.get() == &request)
             link.request.reset();
         guard.unlock();
         return Abandon(runtime, *worker);
     }
     guard.unlock();
 
-    channel->lastResult = request->result;
-    channel->bytesReturned = request->bytesReturned;
-    if (channel->pendingData && request->hasData)
-        std::memcpy(channel->pendingData, request->data.data(), request->data.size());
-    worker->context.reset();
+    channel->lastResult = request.result;
+    channel->bytesReturned = request.bytesReturned;
+    if (channel->pendingData && request.hasData)
+        std::memcpy(channel->pendingData, request.data.data(), request.data.size());
+    request.control.reset();  // the channel's reference is the one that stays
     return true;
 }
 

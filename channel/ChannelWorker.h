@@ -11,7 +11,7 @@
 // killed inside a driver call; the number of abandoned threads still
 // running is bounded instead.
 
-#include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -38,7 +38,9 @@ constexpr std::uint32_t kWorkerTimeLimitMs = 500;
 constexpr int kMaxAbandonedWorkerThreads = 4;
 
 // One request as the worker thread sees it. Shared between the requester and
-// the thread; after a timeout only the thread still holds it.
+// the thread; after a timeout only the thread still holds it. After an
+// answer the thread lets go of it, and the worker uses it again for the next
+// request, so a request in the steady state allocates nothing.
 struct WorkerRequest {
     KsNodeProperty property{};
     std::uint32_t propertyLength = 0;
@@ -48,7 +50,10 @@ struct WorkerRequest {
     std::shared_ptr<KsControl> control;
     std::uint32_t bytesReturned = 0;
     HResult result = HResult(kWaitTimeout);
-    bool done = false;  // guarded by the mutex of the WorkerLink it was handed to
+    // Set under the mutex of the WorkerLink it was handed to, after every
+    // other field; read without it while the requester waits a moment before
+    // it blocks.
+    std::atomic<bool> done{false};
 };
 
 // The work run on the worker thread for one request.
@@ -60,7 +65,11 @@ using WorkerTask = void (*)(WorkerRequest& request);
 // wait.
 struct WorkerLink {
     std::mutex mutex;
-    std::condition_variable go;
+    // The go signal: moved on, after unlocking, by every change the thread
+    // must look at (a request handed over, stop). The thread blocks on it
+    // only when it found nothing to do since the value it last saw, so a
+    // hand-off to a waiting thread costs one wake-up and nothing else.
+    std::atomic<std::uint32_t> go{0};
     std::condition_variable done;
     WorkerTask task = nullptr;
     std::shared_ptr<WorkerRequest> request;  // handed over; null once taken or withdrawn
@@ -71,7 +80,7 @@ struct WorkerLink {
 // One per channel, owned by it.
 struct ChannelWorker {
     WorkerTask task = nullptr;                // always IssuePendingRequest
-    std::shared_ptr<WorkerRequest> context;   // the request being handed off
+    std::shared_ptr<WorkerRequest> context;   // the request being handed off, kept for the next
     std::shared_ptr<WorkerLink> link;         // null when no thread runs
     std::thread thread;                       // not joinable when no thread runs
     std::mutex lock;                          // held by the requester for one hand-off

@@ -34,7 +34,12 @@ private:
     bool closed_ = false;
 };
 
-FakeRuntime::FakeRuntime() : codePage_(MakeAnsiCodePage()) {}
+FakeRuntime::FakeRuntime() : codePage_(MakeAnsiCodePage())
+{
+    // Recording a wait allocates nothing for a good while, so that a test
+    // may refuse memory around a request.
+    waitCalls_.reserve(1024);
+}
 
 FakeRuntime::~FakeRuntime() = default;
 

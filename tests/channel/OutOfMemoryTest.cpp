@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 #include "FakeCaptureStack.h"
 #include "channel/NodeRequests.h"
@@ -63,10 +64,10 @@ protected:
     }
 
     // The request as the operator's thread makes it, with no memory to be had.
-    bool RequestWithoutMemory(std::uint8_t* data, bool isSet)
+    bool RequestWithoutMemory(std::uint8_t* data, std::uint16_t length, bool isSet)
     {
         const NoMemory refuse;
-        return RequestXuProperty(ports, channel.get(), 7, data, 8, isSet);
+        return RequestXuProperty(ports, channel.get(), 7, data, length, isSet);
     }
 
     FakeRuntime runtime;
@@ -78,31 +79,47 @@ protected:
 
 TEST_F(ChannelRequestMemory, RequestWithoutMemoryFailsUnsentAndTheChannelStaysUsable)
 {
+    // The first request needs a request block and a thread.
     std::uint8_t sent[8] = {9, 9, 9, 9, 9, 9, 9, 9};
-    // Before the worker thread exists, and once it runs.
-    EXPECT_FALSE(RequestWithoutMemory(sent, true));
-    EXPECT_EQ(channel->lastResult, hr::kOutOfMemory);
-    EXPECT_FALSE(channel->worker->HasThread());
-
-    std::uint8_t buffer[8] = {};
-    ASSERT_TRUE(RequestXuProperty(ports, channel.get(), 7, buffer, 8, false));
-    EXPECT_TRUE(channel->worker->HasThread());
-    EXPECT_FALSE(RequestWithoutMemory(sent, true));
+    EXPECT_FALSE(RequestWithoutMemory(sent, 8, true));
     EXPECT_EQ(channel->lastResult, hr::kOutOfMemory);
     EXPECT_EQ(channel->bytesReturned, 0u);
+    EXPECT_FALSE(channel->worker->HasThread());
 
-    // Neither SET went out, neither was retried nor counted as a timeout,
-    // and the channel holds no pointer into the caller's frame.
-    EXPECT_EQ(control->Calls().size(), 1u);
+    // Neither SET went out, nor was it retried or taken for a timeout, and
+    // the channel holds no pointer into the caller's frame.
+    EXPECT_TRUE(control->Calls().empty());
     EXPECT_TRUE(runtime.SleepCalls().empty());
     EXPECT_EQ(runtime.AllDiagnostics(), "");
     EXPECT_EQ(channel->pendingProperty, nullptr);
     EXPECT_EQ(channel->pendingData, nullptr);
     EXPECT_EQ(channel->pendingDataLength, 0u);
 
+    std::uint8_t buffer[8] = {};
     ASSERT_TRUE(RequestXuProperty(ports, channel.get(), 7, buffer, 8, false));
     EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 8),
               (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+    CloseChannel(channel);
+}
+
+TEST_F(ChannelRequestMemory, OnceRunningARequestAllocatesNothingUnlessItOutgrowsTheBlock)
+{
+    std::uint8_t buffer[8] = {};
+    ASSERT_TRUE(RequestXuProperty(ports, channel.get(), 7, buffer, 8, false));
+
+    // The block of the last request serves the next one of the same size.
+    std::uint8_t sent[8] = {9, 8, 7, 6, 5, 4, 3, 2};
+    EXPECT_TRUE(RequestWithoutMemory(sent, 8, true));
+    EXPECT_EQ(control->Calls().size(), 2u);
+
+    // A longer one needs a bigger copy of the data.
+    std::uint8_t longer[16] = {};
+    EXPECT_FALSE(RequestWithoutMemory(longer, 16, true));
+    EXPECT_EQ(channel->lastResult, hr::kOutOfMemory);
+    EXPECT_EQ(control->Calls().size(), 2u);
+
+    ASSERT_TRUE(RequestXuProperty(ports, channel.get(), 7, buffer, 8, false));
+    EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 8), std::vector<std::uint8_t>(sent, sent + 8));
     CloseChannel(channel);
 }
 
