@@ -1,5 +1,6 @@
 #include "channel/ChannelWorker.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <system_error>
@@ -11,28 +12,74 @@ namespace norvik {
 
 namespace {
 
-// Runs requests until told to stop. The thread holds its own reference to
-// the link and to the request it works on, so it never touches memory the
-// channel may have freed, whether it was abandoned or not.
-void WorkerThreadMain(std::shared_ptr<WorkerLink> link)
+std::atomic<int> abandonedThreads{0};
+
+// Runs requests until told to stop. A request is taken only while the
+// requester still waits for it: once the link is stopped, whatever is left
+// in it was withdrawn and never goes out.
+void ServeRequests(WorkerLink& link, HResult apartment)
 {
-    std::unique_lock<std::mutex> guard(link->mutex);
+    std::unique_lock<std::mutex> guard(link.mutex, std::defer_lock);
     for (;;) {
-        link->go.wait(guard, [&] { return link->request != nullptr || link->stop; });
-        if (!link->request)
+        const std::uint32_t seen = link.go.load(std::memory_order_acquire);
+        guard.lock();
+        if (link.stop)
             return;
-        std::shared_ptr<WorkerRequest> request = std::move(link->request);
-        const WorkerTask task = link->task;
+        if (!link.request) {
+            guard.unlock();
+            link.go.wait(seen, std::memory_order_acquire);
+            continue;
+        }
+        std::shared_ptr<WorkerRequest> request = std::move(link.request);
+        const WorkerTask task = link.task;
+        guard.unlock();
         if (!task)
             continue;  // nothing to run: no done signal
-        guard.unlock();
-        task(*request);
+        if (Succeeded(apartment))
+            task(*request);
+        else
+            request->result = apartment;  // no call from outside the apartment
         guard.lock();
-        request->done = true;
-        link->done.notify_all();
-        if (link->stop)
+        request->done.store(true, std::memory_order_release);
+        request.reset();  // the block is the requester's again
+        const bool stop = link.stop;
+        // Signalled after unlocking, so that the woken requester does not
+        // run into the mutex still held here.
+        guard.unlock();
+        link.done.notify_one();
+        if (stop)
             return;
     }
+}
+
+// The thread holds its own reference to the link and to the request it
+// works on, so it never touches memory the channel may have freed, whether
+// it was abandoned or not. It enters the capture stack's apartment before
+// it calls into any object, and leaves it as it ends; a thread abandoned
+// before it got going does not touch the stack at all. An abandoned thread
+// is counted until its very end.
+void WorkerThreadMain(std::shared_ptr<WorkerLink> link, CaptureStack* stack)
+{
+    bool stopped = false;
+    {
+        std::lock_guard<std::mutex> guard(link->mutex);
+        stopped = link->stop;
+    }
+    if (!stopped) {
+        std::unique_ptr<ThreadApartment> apartment;
+        const HResult entered = stack->EnterThreadApartment(&apartment);
+        ServeRequests(*link, entered);
+    }
+    std::lock_guard<std::mutex> guard(link->mutex);
+    if (link->abandoned)
+        abandonedThreads.fetch_sub(1);
+}
+
+// Moves the go signal on and wakes the thread if it sleeps on it.
+void SignalGo(WorkerLink& link)
+{
+    link.go.fetch_add(1, std::memory_order_release);
+    link.go.notify_one();
 }
 
 // Tells the thread behind the link to leave once its current task, if any,
@@ -43,10 +90,15 @@ void StopLink(WorkerLink& link)
         std::lock_guard<std::mutex> guard(link.mutex);
         link.stop = true;
     }
-    link.go.notify_all();
+    SignalGo(link);
 }
 
 }  // namespace
+
+int AbandonedWorkerThreads()
+{
+    return abandonedThreads.load();
+}
 
 ChannelWorker::~ChannelWorker()
 {
@@ -74,31 +126,46 @@ void IssuePendingRequest(WorkerRequest& request)
 
 namespace {
 
-// Copies the channel's pending request into a block of its own.
-std::shared_ptr<WorkerRequest> MakeRequest(const XuChannel& channel)
+// Copies the channel's pending request into the worker's request block:
+// the last request's block when no abandoned thread holds it (its data
+// buffer keeps its capacity), else a new one. Throws std::bad_alloc when
+// memory is short.
+WorkerRequest& PrepareRequest(ChannelWorker& worker, const XuChannel& channel)
 {
-    auto request = std::make_shared<WorkerRequest>();
-    if (channel.pendingProperty)
-        request->property = *channel.pendingProperty;
-    request->propertyLength = channel.pendingPropertyLength;
-    request->dataLength = channel.pendingDataLength;
-    if (channel.pendingData) {
-        request->hasData = true;
-        request->data.assign(channel.pendingData, channel.pendingData + channel.pendingDataLength);
-    }
-    request->control = channel.control;
+    if (!worker.context || worker.context.use_count() != 1)
+        worker.context = std::make_shared<WorkerRequest>();
+    WorkerRequest& request = *worker.context;
+    request.property = channel.pendingProperty ? *channel.pendingProperty : KsNodeProperty{};
+    request.propertyLength = channel.pendingPropertyLength;
+    request.dataLength = channel.pendingDataLength;
+    request.hasData = channel.pendingData != nullptr;
+    if (request.hasData)
+        request.data.assign(channel.pendingData, channel.pendingData + channel.pendingDataLength);
+    else
+        request.data.clear();
+    request.control = channel.control;
     // The control call writes the byte count in place; it starts from what
     // the channel holds, as a call on the channel's own field would.
-    request->bytesReturned = channel.bytesReturned;
+    request.bytesReturned = channel.bytesReturned;
+    request.result = HResult(kWaitTimeout);
+    request.done.store(false, std::memory_order_relaxed);
     return request;
 }
 
 // The hand-off ended without an answer: forget the thread (it ends by
-// itself when its call returns) and tell the operator's console.
+// itself, at once if it holds no request, else when its call returns) and
+// tell the operator's console.
 bool Abandon(Runtime& runtime, ChannelWorker& worker)
 {
-    if (worker.link)
-        StopLink(*worker.link);
+    if (worker.link) {
+        {
+            std::lock_guard<std::mutex> guard(worker.link->mutex);
+            worker.link->stop = true;
+            worker.link->abandoned = true;
+            abandonedThreads.fetch_add(1);
+        }
+        SignalGo(*worker.link);
+    }
     if (worker.thread.joinable())
         worker.thread.detach();
     worker.link.reset();
@@ -109,19 +176,28 @@ bool Abandon(Runtime& runtime, ChannelWorker& worker)
 
 }  // namespace
 
-bool RunOnWorker(Runtime& runtime, ChannelWorker* worker, XuChannel* channel)
+bool RunOnWorker(ChannelPorts& ports, ChannelWorker* worker, XuChannel* channel)
 {
     if (!worker || !channel)
         return false;
+    Runtime& runtime = ports.runtime;
     std::lock_guard<std::mutex> handOff(worker->lock);
 
     worker->task = IssuePendingRequest;
-    worker->context = MakeRequest(*channel);
+    WorkerRequest& request = PrepareRequest(*worker, *channel);
 
     if (!worker->thread.joinable()) {
+        if (AbandonedWorkerThreads() >= kMaxAbandonedWorkerThreads) {
+            // Too many threads are still stuck in the driver: rather than
+            // pile up another one, the request is not sent and ends at once
+            // as an unanswered one does.
+            request.control.reset();
+            DiagPrint(runtime, "timeout!\n");
+            return false;
+        }
         auto link = std::make_shared<WorkerLink>();
         try {
-            worker->thread = std::thread(WorkerThreadMain, link);
+            worker->thread = std::thread(WorkerThreadMain, link, &ports.captureStack);
         } catch (const std::system_error&) {
             // No thread: nobody can answer, which ends as a timeout does.
             return Abandon(runtime, *worker);
@@ -129,28 +205,45 @@ bool RunOnWorker(Runtime& runtime, ChannelWorker* worker, XuChannel* channel)
         worker->link = std::move(link);
     }
     WorkerLink& link = *worker->link;
-    const std::shared_ptr<WorkerRequest> request = worker->context;
 
     std::unique_lock<std::mutex> guard(link.mutex);
     link.task = worker->task;
-    link.request = request;
-    link.go.notify_one();
-    const auto deadline = std::chrono::steady_clock::now() + kWorkerTimeLimit;
-    const bool answered = link.done.wait_until(guard, deadline, [&] { return request->done; });
-    if (!answered) {
-        // Marked while the thread cannot finish in between: it leaves as soon
-        // as its call returns, and its answer stays in the request block.
-        link.stop = true;
+    link.request = worker->context;
+    // Signalled after unlocking, so that the woken thread does not run into
+    // the mutex still held here.
+    guard.unlock();
+    SignalGo(link);
+    guard.lock();
+    const WaitCondition answered{
+        [](const void* r) {
+            return static_cast<const WorkerRequest*>(r)->done.load(std::memory_order_relaxed);
+        },
+        &request};
+    bool inTime = false;
+    try {
+        inTime = runtime.WaitForSignal(link.done, guard, kWorkerTimeLimitMs, answered);
+    } catch (...) {
+        // A wait that failed ends as one that ran out: the request is handed
+        // over, so it must be withdrawn or abandoned all the same.
+        if (!guard.owns_lock())
+            guard.lock();
+    }
+    if (!inTime) {
+        // Withdrawn while the thread cannot take it in between: a request it
+        // has not taken never goes out. One it has taken is in the driver;
+        // its answer stays in the request block.
+        if (link.request.get() == &request)
+            link.request.reset();
         guard.unlock();
         return Abandon(runtime, *worker);
     }
     guard.unlock();
 
-    channel->lastResult = request->result;
-    channel->bytesReturned = request->bytesReturned;
-    if (channel->pendingData && request->hasData)
-        std::memcpy(channel->pendingData, request->data.data(), request->data.size());
-    worker->context.reset();
+    channel->lastResult = request.result;
+    channel->bytesReturned = request.bytesReturned;
+    if (channel->pendingData && request.hasData)
+        std::memcpy(channel->pendingData, request.data.data(), request.data.size());
+    request.control.reset();  // the channel's reference is the one that stays
     return true;
 }
 

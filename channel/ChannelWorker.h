@@ -1,15 +1,17 @@
 #pragma once
 // The worker thread of a channel. Each request handed to it waits at most
-// 500 ms of real time for the answer. A request not answered in time is
-// abandoned: its thread is detached and left to finish the blocked control
-// call on its own, touching only the request block it shares with the
-// requester (copies of the property record and the data, the result, the
-// byte count and its own reference to the control interface). The late
-// answer therefore never reaches the channel, the caller's buffer or an
-// interface the channel has released, and the next request starts a fresh
-// thread. Nothing is ever killed inside a driver call.
+// 500 ms for the answer. A request not answered in time is abandoned: if the
+// thread had not taken it yet, it is withdrawn and never sent; if it had,
+// the thread is detached and left to finish the blocked control call on its
+// own, touching only the request block it shares with the requester (copies
+// of the property record and the data, the result, the byte count and its
+// own reference to the control interface). The late answer therefore never
+// reaches the channel, the caller's buffer or an interface the channel has
+// released, and the next request starts a fresh thread. Nothing is ever
+// killed inside a driver call; the number of abandoned threads still
+// running is bounded instead.
 
-#include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -17,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "channel/ChannelPorts.h"
 #include "discovery/CaptureStack.h"
 #include "discovery/KsNode.h"
 #include "runtime/ResultCodes.h"
@@ -26,12 +29,18 @@ namespace norvik {
 
 struct XuChannel;
 
-// How long a requester waits for one hand-off (real time, not the runtime's
-// clock: the wait bounds how long the operator's thread is held).
-constexpr std::chrono::milliseconds kWorkerTimeLimit{500};
+// How long a requester waits for one hand-off, in milliseconds (through the
+// runtime's timed wait: real time on the platforms).
+constexpr std::uint32_t kWorkerTimeLimitMs = 500;
+
+// Most abandoned worker threads, over all channels of the process, that may
+// still be blocked in a control call. Past it no new thread is started.
+constexpr int kMaxAbandonedWorkerThreads = 4;
 
 // One request as the worker thread sees it. Shared between the requester and
-// the thread; after a timeout only the thread still holds it.
+// the thread; after a timeout only the thread still holds it. After an
+// answer the thread lets go of it, and the worker uses it again for the next
+// request, so a request in the steady state allocates nothing.
 struct WorkerRequest {
     KsNodeProperty property{};
     std::uint32_t propertyLength = 0;
@@ -41,7 +50,10 @@ struct WorkerRequest {
     std::shared_ptr<KsControl> control;
     std::uint32_t bytesReturned = 0;
     HResult result = HResult(kWaitTimeout);
-    bool done = false;  // guarded by the mutex of the WorkerLink it was handed to
+    // Set under the mutex of the WorkerLink it was handed to, after every
+    // other field; read without it while the requester waits a moment before
+    // it blocks.
+    std::atomic<bool> done{false};
 };
 
 // The work run on the worker thread for one request.
@@ -53,17 +65,22 @@ using WorkerTask = void (*)(WorkerRequest& request);
 // wait.
 struct WorkerLink {
     std::mutex mutex;
-    std::condition_variable go;
+    // The go signal: moved on, after unlocking, by every change the thread
+    // must look at (a request handed over, stop). The thread blocks on it
+    // only when it found nothing to do since the value it last saw, so a
+    // hand-off to a waiting thread costs one wake-up and nothing else.
+    std::atomic<std::uint32_t> go{0};
     std::condition_variable done;
     WorkerTask task = nullptr;
-    std::shared_ptr<WorkerRequest> request;  // handed over, taken by the thread
-    bool stop = false;  // set on abandonment and at close: leave after the current task
+    std::shared_ptr<WorkerRequest> request;  // handed over; null once taken or withdrawn
+    bool stop = false;  // set on abandonment and at close: take nothing more, leave
+    bool abandoned = false;  // counted in AbandonedWorkerThreads() until the thread ends
 };
 
 // One per channel, owned by it.
 struct ChannelWorker {
     WorkerTask task = nullptr;                // always IssuePendingRequest
-    std::shared_ptr<WorkerRequest> context;   // the request being handed off
+    std::shared_ptr<WorkerRequest> context;   // the request being handed off, kept for the next
     std::shared_ptr<WorkerLink> link;         // null when no thread runs
     std::thread thread;                       // not joinable when no thread runs
     std::mutex lock;                          // held by the requester for one hand-off
@@ -82,12 +99,20 @@ struct ChannelWorker {
 std::unique_ptr<ChannelWorker> CreateChannelWorker();
 
 // Hands the channel's pending request to the worker thread (creating the
-// thread when there is none) and waits at most kWorkerTimeLimit. True: the
+// thread when there is none) and waits at most kWorkerTimeLimitMs. True: the
 // answer came in time, and the result, the byte count and the data were
 // copied back into the channel and the caller's buffer. False: no worker, or
 // no answer in time ("timeout!\n" written, the thread abandoned, the
-// channel's lastResult and bytesReturned left as they were).
-bool RunOnWorker(Runtime& runtime, ChannelWorker* worker, XuChannel* channel);
+// channel's lastResult and bytesReturned left as they were). A request the
+// thread had not taken by then is withdrawn and never sent. When a new
+// thread is needed while kMaxAbandonedWorkerThreads abandoned ones are still
+// running, nothing is sent and the hand-off ends at once as a timeout does.
+// Throws std::bad_alloc when the request block cannot be had.
+bool RunOnWorker(ChannelPorts& ports, ChannelWorker* worker, XuChannel* channel);
+
+// Worker threads of every channel in the process that were abandoned and
+// have not ended yet.
+int AbandonedWorkerThreads();
 
 // The worker task: one KsProperty call on the request's own copies.
 void IssuePendingRequest(WorkerRequest& request);

@@ -23,9 +23,11 @@ constexpr int kMaxXuNodes = 8;
 // control's length in bytesReturned). Anything else goes through the worker,
 // at most twice, with a 200 ms pause after each refused attempt; a request
 // not answered in time is not retried. Leaves the result in lastResult and
-// the byte count in bytesReturned; true when the result is a success.
+// the byte count in bytesReturned; true when the result is a success. No
+// exception leaves it: a request that cannot get the memory it needs fails
+// with E_OUTOFMEMORY, without being sent.
 bool RequestXuProperty(ChannelPorts& ports, XuChannel* channel, std::uint8_t cs,
-                       std::uint8_t* data, std::uint16_t length, bool isSet);
+                       std::uint8_t* data, std::uint16_t length, bool isSet) noexcept;
 
 // "0x%08x: %s" with the code and the system's text for it (which keeps its
 // own CR LF), cut to size - 1 characters and always NUL-terminated. False,

@@ -1,3 +1,5 @@
+#include <new>
+
 #include "channel/ChannelWorker.h"
 #include "discovery/KsNode.h"
 #include "channel/NodeRequests.h"
@@ -24,40 +26,73 @@ bool RequestDirect(Runtime& runtime, XuChannel& channel, KsNodeProperty& propert
     return Succeeded(result);
 }
 
-}  // namespace
+// Points the channel's pending fields at one request for as long as it
+// runs, and clears them however it ends.
+class PendingRequest {
+public:
+    PendingRequest(XuChannel& channel, const KsNodeProperty& property, std::uint8_t* data,
+                   std::uint16_t length)
+        : channel_(channel)
+    {
+        channel.pendingProperty = &property;
+        channel.pendingPropertyLength = sizeof property;
+        channel.pendingData = data;
+        channel.pendingDataLength = length;
+    }
+    ~PendingRequest()
+    {
+        channel_.pendingProperty = nullptr;
+        channel_.pendingPropertyLength = 0;
+        channel_.pendingData = nullptr;
+        channel_.pendingDataLength = 0;
+    }
+    PendingRequest(const PendingRequest&) = delete;
+    PendingRequest& operator=(const PendingRequest&) = delete;
 
-bool RequestXuProperty(ChannelPorts& ports, XuChannel* channel, std::uint8_t cs,
-                       std::uint8_t* data, std::uint16_t length, bool isSet)
+private:
+    XuChannel& channel_;
+};
+
+bool RequestOnChannel(ChannelPorts& ports, XuChannel& channel, std::uint8_t cs, std::uint8_t* data,
+                      std::uint16_t length, bool isSet)
 {
-    if (!channel || !channel->control)
-        return false;
-
-    KsNodeProperty property = MakeKsNodeProperty(channel->xuGuid, cs, isSet, channel->nodeId);
+    KsNodeProperty property = MakeKsNodeProperty(channel.xuGuid, cs, isSet, channel.nodeId);
     if (cs == 0 || length == 0)
-        return RequestDirect(ports.runtime, *channel, property, data, length);
+        return RequestDirect(ports.runtime, channel, property, data, length);
 
-    channel->pendingProperty = &property;
-    channel->pendingPropertyLength = sizeof property;
-    channel->pendingData = data;
-    channel->pendingDataLength = length;
-    channel->bytesReturned = 0;
+    const PendingRequest pending(channel, property, data, length);
+    channel.bytesReturned = 0;
     // Stays if no attempt is answered. Not reset between the attempts, so an
     // unanswered second attempt leaves the first one's error in place.
-    channel->lastResult = HResult(kWaitTimeout);
+    channel.lastResult = HResult(kWaitTimeout);
 
     for (int attempt = 0; attempt < kWorkerAttempts; ++attempt) {
-        RunOnWorker(ports.runtime, channel->worker.get(), channel);
-        const HResult result = channel->lastResult;
+        RunOnWorker(ports, channel.worker.get(), &channel);
+        const HResult result = channel.lastResult;
         if (result == HResult(kWaitTimeout) || Succeeded(result))
             break;
         ports.runtime.Sleep(kRetryPauseMs);
     }
+    return channel.lastResult != HResult(kWaitTimeout) && Succeeded(channel.lastResult);
+}
 
-    channel->pendingProperty = nullptr;
-    channel->pendingPropertyLength = 0;
-    channel->pendingData = nullptr;
-    channel->pendingDataLength = 0;
-    return channel->lastResult != HResult(kWaitTimeout) && Succeeded(channel->lastResult);
+}  // namespace
+
+bool RequestXuProperty(ChannelPorts& ports, XuChannel* channel, std::uint8_t cs,
+                       std::uint8_t* data, std::uint16_t length, bool isSet) noexcept
+{
+    if (!channel || !channel->control)
+        return false;
+    try {
+        return RequestOnChannel(ports, *channel, cs, data, length, isSet);
+    } catch (const std::bad_alloc&) {
+        // No memory for the request block or the thread: nothing was sent.
+        channel->lastResult = hr::kOutOfMemory;
+    } catch (...) {
+        // A lock or thread the system refused: the request fails as well.
+        channel->lastResult = hr::kUnexpected;
+    }
+    return false;
 }
 
 }  // namespace norvik

@@ -79,11 +79,30 @@ public:
     virtual ~BindContext() = default;
 };
 
+// A thread's membership of the apartment that calls into the stack's
+// objects need. Destroyed on the thread that entered, as it ends, which
+// leaves the apartment again; it does not refer to the stack.
+class ThreadApartment {
+public:
+    virtual ~ThreadApartment() = default;
+};
+
 class CaptureStack {
 public:
     virtual ~CaptureStack() = default;
     // CoInitializeEx(NULL, COINIT_APARTMENTTHREADED) on the calling thread.
     virtual HResult InitializeApartment() { return 0; }
+    // For a thread of the program's own (a channel worker) that will call
+    // into objects obtained on the main thread: CoInitializeEx(NULL,
+    // COINIT_MULTITHREADED) on the calling thread, with *out holding the
+    // membership until the thread destroys it. A failure code when the
+    // thread cannot enter; a stack without apartments answers S_OK and
+    // leaves *out empty. Called as the thread starts, with no lock held.
+    virtual HResult EnterThreadApartment(std::unique_ptr<ThreadApartment>* out)
+    {
+        out->reset();
+        return 0;
+    }
     // CoCreateInstance(CLSID_SystemDeviceEnum, ..., IID_ICreateDevEnum).
     virtual HResult CreateDeviceEnumerator(std::shared_ptr<DeviceEnumerator>* out) = 0;
     // CreateBindCtx(0, ...).

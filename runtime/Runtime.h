@@ -4,8 +4,11 @@
 // Windows runtime, and the test runtime (platforms/sim/FakeRuntime), which
 // runs on a manual clock and keeps files and output in memory.
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +38,14 @@ public:
     virtual bool Close() = 0;
 };
 
+// What a timed wait waits for: ready(context), read with the wait's lock
+// held. A plain function and a pointer, so that a wait costs no allocation.
+struct WaitCondition {
+    bool (*ready)(const void* context) = nullptr;
+    const void* context = nullptr;
+    bool operator()() const { return ready(context); }
+};
+
 class Runtime {
 public:
     virtual ~Runtime() = default;
@@ -53,6 +64,19 @@ public:
     virtual std::uint32_t TickCount() = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
     virtual LocalTime Now() = 0;
+
+    // Waits on `signal` until `condition` holds or `milliseconds` have passed
+    // (WaitForSingleObject with a limit). `lock` holds the mutex that guards
+    // the condition on entry and on return. True when the condition holds.
+    // The platforms wait in real time; the test runtime decides itself when
+    // the time runs out.
+    virtual bool WaitForSignal(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
+                               std::uint32_t milliseconds, WaitCondition condition)
+    {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        return signal.wait_until(lock, deadline, condition);
+    }
 
     // Private-profile (INI) access with the Windows semantics: a missing file,
     // section or key gives the default; a non-numeric integer reads as 0; a

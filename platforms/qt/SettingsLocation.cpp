@@ -49,6 +49,12 @@ void RelocatedSettingsRuntime::WriteDiagnosticWide(std::wstring_view text) { bas
 bool RelocatedSettingsRuntime::OpenConsole() { return base_.OpenConsole(); }
 std::uint32_t RelocatedSettingsRuntime::TickCount() { return base_.TickCount(); }
 void RelocatedSettingsRuntime::Sleep(std::uint32_t milliseconds) { base_.Sleep(milliseconds); }
+bool RelocatedSettingsRuntime::WaitForSignal(std::condition_variable& signal,
+                                             std::unique_lock<std::mutex>& lock,
+                                             std::uint32_t milliseconds, WaitCondition condition)
+{
+    return base_.WaitForSignal(signal, lock, milliseconds, condition);
+}
 LocalTime RelocatedSettingsRuntime::Now() { return base_.Now(); }
 
 int RelocatedSettingsRuntime::ReadProfileInt(const std::wstring& section, const std::wstring& key, int defaultValue,

@@ -34,7 +34,12 @@ private:
     bool closed_ = false;
 };
 
-FakeRuntime::FakeRuntime() : codePage_(MakeAnsiCodePage()) {}
+FakeRuntime::FakeRuntime() : codePage_(MakeAnsiCodePage())
+{
+    // Recording a wait allocates nothing for a good while, so that a test
+    // may refuse memory around a request.
+    waitCalls_.reserve(1024);
+}
 
 FakeRuntime::~FakeRuntime() = default;
 
@@ -99,6 +104,35 @@ void FakeRuntime::Sleep(std::uint32_t milliseconds)
 {
     sleepCalls_.push_back(milliseconds);
     ticks_ += milliseconds;  // wraps at 2^32 like the real tick count
+}
+
+bool FakeRuntime::WaitForSignal(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
+                                std::uint32_t milliseconds, WaitCondition condition)
+{
+    const std::size_t ordinal = waitCalls_.size();
+    waitCalls_.push_back(milliseconds);
+    if (const auto planned = timeOuts_.find(ordinal); planned != timeOuts_.end()) {
+        const std::function<void()> scene = std::move(planned->second);
+        timeOuts_.erase(planned);
+        if (scene) {
+            lock.unlock();
+            scene();
+            lock.lock();
+        }
+        if (condition())
+            return true;
+        ticks_ += milliseconds;
+        return false;
+    }
+    if (realTimeWaits_)
+        return Runtime::WaitForSignal(signal, lock, milliseconds, condition);
+    // Only a safety net against a test that waits for what never comes.
+    return signal.wait_for(lock, std::chrono::seconds(60), condition);
+}
+
+void FakeRuntime::TimeOutWait(std::size_t ordinal, std::function<void()> scene)
+{
+    timeOuts_[ordinal] = std::move(scene);
 }
 
 void FakeRuntime::SetTickCount(std::uint32_t ticks)

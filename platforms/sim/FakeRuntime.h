@@ -7,6 +7,7 @@
 // for the thread that drives the test.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -32,6 +33,8 @@ public:
     std::uint32_t TickCount() override;
     void Sleep(std::uint32_t milliseconds) override;
     LocalTime Now() override;
+    bool WaitForSignal(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
+                       std::uint32_t milliseconds, WaitCondition condition) override;
 
     int ReadProfileInt(const std::wstring& section, const std::wstring& key, int defaultValue,
                        const std::wstring& path) override;
@@ -77,6 +80,25 @@ public:
     // Every Sleep(ms) in order; each one also advanced the tick count.
     const std::vector<std::uint32_t>& SleepCalls() const { return sleepCalls_; }
     std::uint64_t TotalSlept() const;
+
+    // Timed waits (WaitForSignal). By default a wait runs out after its limit
+    // in real time, as on the platforms: the simulated devices' delays are
+    // real time too. With real-time waits off, time never runs out by itself:
+    // a wait lasts until its condition holds, unless a test ends it with
+    // TimeOutNextWait. Every wait records its limit; one that runs out moves
+    // the tick count on by it.
+    void SetRealTimeWaits(bool on) { realTimeWaits_ = on; }
+    // Wait number `ordinal` (counted from 0 over every wait served, as in
+    // WaitCalls) runs out unless its condition already holds: at once, with
+    // its lock kept, when `scene` is empty; otherwise after releasing the
+    // lock and running scene(), which returns once the test's situation is
+    // set (say, a worker blocked inside a call).
+    void TimeOutWait(std::size_t ordinal, std::function<void()> scene = {});
+    void TimeOutNextWait(std::function<void()> scene = {})
+    {
+        TimeOutWait(waitCalls_.size(), std::move(scene));
+    }
+    const std::vector<std::uint32_t>& WaitCalls() const { return waitCalls_; }
 
     void SetNow(const LocalTime& time);
     // When nonzero, every Now() call moves the local time on by this many
@@ -129,6 +151,9 @@ private:
 
     std::uint32_t ticks_ = 0;
     std::vector<std::uint32_t> sleepCalls_;
+    bool realTimeWaits_ = true;
+    std::map<std::size_t, std::function<void()>> timeOuts_;
+    std::vector<std::uint32_t> waitCalls_;
     LocalTime now_{};
     std::uint32_t nowStep_ = 0;
 

@@ -1,5 +1,7 @@
 #include "platforms/win32/DirectShowCaptureStack.h"
 
+#include <new>
+
 #include <strmif.h>
 
 #include "platforms/win32/ComRef.h"
@@ -108,6 +110,31 @@ private:
 HResult DirectShowCaptureStack::InitializeApartment()
 {
     return HResult(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+}
+
+namespace {
+
+// One successful CoInitializeEx of the thread, undone as the thread ends.
+class MultithreadedApartment final : public ThreadApartment {
+public:
+    ~MultithreadedApartment() override { ::CoUninitialize(); }
+};
+
+}  // namespace
+
+HResult DirectShowCaptureStack::EnterThreadApartment(std::unique_ptr<ThreadApartment>* out)
+{
+    out->reset();
+    const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (FAILED(hr))
+        return HResult(hr);
+    // S_FALSE (already a member) needs its CoUninitialize as much as S_OK.
+    out->reset(new (std::nothrow) MultithreadedApartment());
+    if (!*out) {
+        ::CoUninitialize();
+        return HResult(E_OUTOFMEMORY);
+    }
+    return HResult(hr);
 }
 
 HResult DirectShowCaptureStack::CreateDeviceEnumerator(std::shared_ptr<DeviceEnumerator>* out)

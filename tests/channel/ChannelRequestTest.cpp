@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "FakeCaptureStack.h"
 #include "channel/NodeRequests.h"
@@ -12,8 +15,6 @@
 
 namespace norvik::test {
 namespace {
-
-using std::chrono::steady_clock;
 
 const Guid kUnitGuid = *ParseRegistryGuid("{0FB885C3-68C2-4547-90F7-8F47579D95FC}");
 const HResult kBusyError = HResultFromWin32(win32::kBusy);
@@ -28,6 +29,14 @@ protected:
         channel->nodeId = 5;
         channel->control = control;
         control->SetValue({1, 2, 3, 4, 5, 6, 7, 8});
+        // Time runs out only where a test says so.
+        runtime.SetRealTimeWaits(false);
+    }
+
+    void TearDown() override
+    {
+        // The count is the process's: every test leaves no thread behind.
+        EXPECT_TRUE(WaitUntil([] { return AbandonedWorkerThreads() == 0; }));
     }
 
     bool Get(std::uint8_t cs, std::uint8_t* data, std::uint16_t length)
@@ -42,16 +51,29 @@ protected:
     std::unique_ptr<XuChannel> channel;
 };
 
-// The answer of a device that does not respond until the gate opens, and
-// then writes 0xEE over the whole buffer.
-FakeKsControl::Answer BlockedAnswer(std::shared_ptr<Gate> gate)
+// A device that does not respond until `release` opens; `entered` opens as
+// the call comes in.
+struct Blocked {
+    std::shared_ptr<Gate> entered = std::make_shared<Gate>();
+    std::shared_ptr<Gate> release = std::make_shared<Gate>();
+    // The scene of a wait that runs out while the call is blocked.
+    std::function<void()> Entered() const
+    {
+        return [gate = entered] { gate->Wait(); };
+    }
+};
+
+// Its late answer differs from every answer a test expects: a failure, a
+// byte count of 3 and 0xEE over the whole buffer.
+FakeKsControl::Answer BlockedAnswer(const Blocked& blocked)
 {
-    return [gate](const KsNodeProperty&, std::uint8_t* data, std::uint32_t length,
-                  std::uint32_t* bytes) {
-        gate->Wait();
+    return [blocked](const KsNodeProperty&, std::uint8_t* data, std::uint32_t length,
+                     std::uint32_t* bytes) {
+        blocked.entered->Open();
+        blocked.release->Wait();
         std::memset(data, 0xEE, length);
-        *bytes = length;
-        return hr::kOk;
+        *bytes = 3;
+        return HResultFromWin32(win32::kGenFailure);
     };
 }
 
@@ -174,14 +196,14 @@ TEST_F(ChannelRequest, RefusedRequestIsTriedTwiceWithAPauseAfterEach)
 
 TEST_F(ChannelRequest, UnansweredRequestIsAbandonedAndTheNextRunsOnAFreshThread)
 {
-    auto gate = std::make_shared<Gate>();
-    control->QueueAnswer(BlockedAnswer(gate));
+    Blocked blocked;
+    control->QueueAnswer(BlockedAnswer(blocked));
+    runtime.TimeOutNextWait(blocked.Entered());
     // Heap buffer: freed before the late answer comes, so a write into it
     // would be caught by the address sanitizer.
     auto* late = new std::uint8_t[8]();
-    const auto start = steady_clock::now();
     EXPECT_FALSE(Get(7, late, 8));
-    EXPECT_GE(steady_clock::now() - start, std::chrono::milliseconds(490));
+    EXPECT_EQ(runtime.WaitCalls(), (std::vector<std::uint32_t>{500}));
     EXPECT_EQ(channel->lastResult, HResult(kWaitTimeout));
     EXPECT_EQ(channel->bytesReturned, 0u);
     EXPECT_EQ(std::vector<std::uint8_t>(late, late + 8), std::vector<std::uint8_t>(8, 0));
@@ -198,18 +220,17 @@ TEST_F(ChannelRequest, UnansweredRequestIsAbandonedAndTheNextRunsOnAFreshThread)
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_NE(calls[0].thread, calls[1].thread);
 
-    gate->Open();
+    blocked.release->Open();
     ASSERT_TRUE(WaitUntil([&] { return control->Finished() == 2; }));
     ASSERT_TRUE(WaitUntil([&] { return control.use_count() == 2; }));  // test + channel
-    EXPECT_EQ(channel->lastResult, hr::kOk);
-    EXPECT_EQ(buffer[0], 1);
 }
 
 TEST_F(ChannelRequest, SecondAttemptTimingOutKeepsTheFirstError)
 {
-    auto gate = std::make_shared<Gate>();
+    Blocked blocked;
     control->QueueAnswer(Refuse(kBusyError));
-    control->QueueAnswer(BlockedAnswer(gate));
+    control->QueueAnswer(BlockedAnswer(blocked));
+    runtime.TimeOutWait(1, blocked.Entered());
     std::uint8_t buffer[8] = {};
     EXPECT_FALSE(Get(7, buffer, 8));
     EXPECT_EQ(channel->lastResult, kBusyError);
@@ -217,48 +238,152 @@ TEST_F(ChannelRequest, SecondAttemptTimingOutKeepsTheFirstError)
     // so it is followed by a pause too.
     EXPECT_EQ(runtime.SleepCalls(), (std::vector<std::uint32_t>{200, 200}));
     EXPECT_EQ(runtime.AllDiagnostics(), "timeout!\n");
-    gate->Open();
+    blocked.release->Open();
     ASSERT_TRUE(WaitUntil([&] { return control->Finished() == 2; }));
     EXPECT_EQ(buffer[0], 0);
 }
 
-TEST_F(ChannelRequest, LeftoverDoneSignalDoesNotEndTheNextWait)
+TEST_F(ChannelRequest, LateAnswerReachesNothingNorEndsTheNextWait)
 {
-    auto gate = std::make_shared<Gate>();
-    control->QueueAnswer(BlockedAnswer(gate));
-    std::uint8_t buffer[8] = {};
-    ASSERT_FALSE(Get(7, buffer, 8));
+    Blocked blocked;
+    control->QueueAnswer(BlockedAnswer(blocked));
+    runtime.TimeOutNextWait(blocked.Entered());
+    std::uint8_t first[8] = {};
+    ASSERT_FALSE(Get(7, first, 8));
 
-    // The next call lets the abandoned one finish (and signal its done) while
-    // the requester waits, and answers only some time later.
-    auto fake = control.get();
-    control->QueueAnswer([gate, fake](const KsNodeProperty&, std::uint8_t* data, std::uint32_t,
-                                      std::uint32_t* bytes) {
-        gate->Open();
-        WaitUntil([&] { return fake->Finished() == 1; });
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The next call lets the abandoned one answer while the requester waits,
+    // and answers itself only once that answer has fully landed and its
+    // thread has ended.
+    control->QueueAnswer([blocked](const KsNodeProperty&, std::uint8_t* data, std::uint32_t,
+                                   std::uint32_t* bytes) {
+        blocked.release->Open();
+        WaitUntil([] { return AbandonedWorkerThreads() == 0; });
         data[0] = 0x42;
         *bytes = 1;
         return hr::kOk;
     });
-    EXPECT_TRUE(Get(7, buffer, 8));
-    EXPECT_EQ(buffer[0], 0x42);
-    EXPECT_EQ(buffer[1], 0);
+    std::uint8_t second[8] = {};
+    EXPECT_TRUE(Get(7, second, 8));
+    EXPECT_EQ(AbandonedWorkerThreads(), 0);
+    EXPECT_EQ(control->Finished(), 2);
+    EXPECT_EQ(channel->lastResult, hr::kOk);
     EXPECT_EQ(channel->bytesReturned, 1u);
+    EXPECT_EQ(std::vector<std::uint8_t>(second, second + 8),
+              (std::vector<std::uint8_t>{0x42, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(std::vector<std::uint8_t>(first, first + 8), std::vector<std::uint8_t>(8, 0));
     EXPECT_EQ(runtime.AllDiagnostics(), "timeout!\n");
+    EXPECT_EQ(runtime.WaitCalls().size(), 2u);
+}
+
+TEST_F(ChannelRequest, RequestNotTakenInTimeIsNeverSent)
+{
+    // The new worker thread is slow to start: it has not reached the request
+    // when the time runs out.
+    auto start = std::make_shared<Gate>();
+    stack.apartments->gate = start;
+    runtime.TimeOutNextWait([&] { WaitUntil([&] { return stack.apartments->arrived == 1; }); });
+    std::uint8_t sent[8] = {0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8};
+    EXPECT_FALSE(RequestXuProperty(ports, channel.get(), 7, sent, 8, true));
+    EXPECT_EQ(channel->lastResult, HResult(kWaitTimeout));
+    EXPECT_EQ(runtime.AllDiagnostics(), "timeout!\n");
+
+    stack.apartments->gate = nullptr;
+    start->Open();
+    ASSERT_TRUE(WaitUntil([] { return AbandonedWorkerThreads() == 0; }));
+    EXPECT_TRUE(control->Calls().empty());
+
+    // The value the SET carried never reached the device.
+    std::uint8_t read[8] = {};
+    EXPECT_TRUE(Get(7, read, 8));
+    EXPECT_EQ(std::vector<std::uint8_t>(read, read + 8),
+              (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(control->Calls().size(), 1u);
+}
+
+TEST_F(ChannelRequest, PastTheAbandonedThreadBoundNothingIsSent)
+{
+    std::vector<Blocked> blocked(kMaxAbandonedWorkerThreads);
+    std::uint8_t buffer[8] = {};
+    for (const Blocked& b : blocked) {
+        control->QueueAnswer(BlockedAnswer(b));
+        runtime.TimeOutNextWait(b.Entered());
+        ASSERT_FALSE(Get(7, buffer, 8));
+    }
+    ASSERT_EQ(AbandonedWorkerThreads(), kMaxAbandonedWorkerThreads);
+    const std::size_t waits = runtime.WaitCalls().size();
+
+    // One more would need a fifth thread: the request is not sent at all and
+    // ends at once as a timeout does.
+    channel->bytesReturned = 77;
+    std::uint8_t sent[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+    EXPECT_FALSE(RequestXuProperty(ports, channel.get(), 7, sent, 8, true));
+    EXPECT_EQ(channel->lastResult, HResult(kWaitTimeout));
+    EXPECT_EQ(channel->bytesReturned, 0u);
+    EXPECT_EQ(control->Calls().size(), std::size_t(kMaxAbandonedWorkerThreads));
+    EXPECT_EQ(runtime.WaitCalls().size(), waits);
+    EXPECT_FALSE(channel->worker->HasThread());
+    std::string expected;
+    for (int i = 0; i <= kMaxAbandonedWorkerThreads; ++i)
+        expected += "timeout!\n";
+    EXPECT_EQ(runtime.AllDiagnostics(), expected);
+
+    // Once one blocked call returns, a new thread may start again.
+    blocked[0].release->Open();
+    ASSERT_TRUE(WaitUntil([] { return AbandonedWorkerThreads() == kMaxAbandonedWorkerThreads - 1; }));
+    EXPECT_TRUE(Get(7, buffer, 8));
+    EXPECT_EQ(buffer[0], 1);
+    for (const Blocked& b : blocked)
+        b.release->Open();
+}
+
+TEST_F(ChannelRequest, WorkerThreadsCallFromInsideTheirApartment)
+{
+    std::uint8_t buffer[8] = {};
+    ASSERT_FALSE(Get(7, nullptr, 0));  // the length query, on this thread
+    ASSERT_TRUE(Get(7, buffer, 8));
+    Blocked blocked;
+    control->QueueAnswer(BlockedAnswer(blocked));
+    runtime.TimeOutNextWait(blocked.Entered());
+    ASSERT_FALSE(Get(7, buffer, 8));
+    ASSERT_TRUE(Get(7, buffer, 8));
+
+    const auto calls = control->Calls();
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_FALSE(calls[0].inApartment);
+    for (std::size_t i = 1; i < calls.size(); ++i)
+        EXPECT_TRUE(calls[i].inApartment) << i;
+    EXPECT_EQ(stack.apartments->entered, 2);  // one per thread, not per request
+
+    // Every thread leaves the apartment as it ends.
+    blocked.release->Open();
+    CloseChannel(channel);
+    ASSERT_TRUE(WaitUntil([] { return AbandonedWorkerThreads() == 0; }));
+    EXPECT_EQ(stack.apartments->left, 2);
+}
+
+TEST_F(ChannelRequest, ThreadOutsideTheApartmentSendsNothing)
+{
+    const HResult changedMode = HResult(0x80010106);
+    stack.apartments->result = changedMode;
+    std::uint8_t buffer[8] = {};
+    EXPECT_FALSE(Get(7, buffer, 8));
+    EXPECT_EQ(channel->lastResult, changedMode);
+    EXPECT_TRUE(control->Calls().empty());
+    EXPECT_EQ(runtime.SleepCalls(), (std::vector<std::uint32_t>{200, 200}));
 }
 
 TEST_F(ChannelRequest, ClosingWhileAnAbandonedCallIsBlockedIsSafe)
 {
-    auto gate = std::make_shared<Gate>();
-    control->QueueAnswer(BlockedAnswer(gate));
+    Blocked blocked;
+    control->QueueAnswer(BlockedAnswer(blocked));
+    runtime.TimeOutNextWait(blocked.Entered());
     std::uint8_t buffer[8] = {};
     ASSERT_FALSE(Get(7, buffer, 8));
     CloseChannel(channel);
     EXPECT_FALSE(channel);
     // The abandoned request keeps the control alive until its call returns.
     EXPECT_EQ(control.use_count(), 2);
-    gate->Open();
+    blocked.release->Open();
     ASSERT_TRUE(WaitUntil([&] { return control.use_count() == 1; }));
     EXPECT_EQ(buffer[0], 0);
 }

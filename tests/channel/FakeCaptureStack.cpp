@@ -5,6 +5,10 @@
 
 namespace norvik::test {
 
+namespace {
+thread_local bool inWorkerApartment = false;
+}  // namespace
+
 const Guid kXuNode = *ParseRegistryGuid("{941C7AC0-C559-11D0-8A2B-00A0C9255AC1}");
 const Guid kOtherNode = *ParseRegistryGuid("{DFF229E2-F70F-11D0-B917-00A0C9223196}");
 
@@ -47,6 +51,7 @@ HResult FakeKsControl::KsProperty(const void* property, std::uint32_t propertyLe
     call.dataLength = dataLength;
     call.bytesReturnedIn = bytesReturned ? *bytesReturned : 0;
     call.thread = std::this_thread::get_id();
+    call.inApartment = inWorkerApartment;
 
     Answer answer;
     {
@@ -266,6 +271,41 @@ std::shared_ptr<FakeDevice> FakeCaptureStack::AddCamera(const std::wstring& disp
     device->nodeTypes = std::move(nodeTypes);
     devices.push_back(device);
     return device;
+}
+
+namespace {
+
+class FakeApartment final : public ThreadApartment {
+public:
+    explicit FakeApartment(std::shared_ptr<ApartmentLog> log) : log_(std::move(log))
+    {
+        inWorkerApartment = true;
+        log_->entered.fetch_add(1);
+    }
+    ~FakeApartment() override
+    {
+        inWorkerApartment = false;
+        log_->left.fetch_add(1);
+    }
+
+private:
+    std::shared_ptr<ApartmentLog> log_;
+};
+
+}  // namespace
+
+HResult FakeCaptureStack::EnterThreadApartment(std::unique_ptr<ThreadApartment>* out)
+{
+    out->reset();
+    const std::shared_ptr<ApartmentLog> log = apartments;
+    if (const std::shared_ptr<Gate> gate = log->gate) {
+        log->arrived.fetch_add(1);
+        gate->Wait();
+    }
+    if (Failed(log->result))
+        return log->result;
+    *out = std::make_unique<FakeApartment>(log);
+    return hr::kOk;
 }
 
 HResult FakeCaptureStack::CreateDeviceEnumerator(std::shared_ptr<DeviceEnumerator>* out)

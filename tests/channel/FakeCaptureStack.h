@@ -3,6 +3,7 @@
 // and friendly names, topology nodes, and a control interface whose answers
 // a test scripts call by call (including calls that block until released).
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -47,6 +48,7 @@ struct RecordedCall {
     std::uint32_t dataLength = 0;
     std::uint32_t bytesReturnedIn = 0;
     std::thread::id thread;
+    bool inApartment = false;  // the calling thread had entered the worker apartment
 };
 
 class FakeKsControl : public KsControl {
@@ -95,8 +97,20 @@ struct FakeDevice {
     int bindCount = 0;  // times the device was bound to its filter
 };
 
+// What the fake stack's worker apartments saw; shared with the membership
+// objects, which may outlive the stack on an abandoned thread.
+struct ApartmentLog {
+    std::atomic<int> entered{0};
+    std::atomic<int> left{0};
+    std::atomic<int> arrived{0};  // threads that reached the gate, if any
+    std::shared_ptr<Gate> gate;   // set before a request: entering threads wait here
+    HResult result = hr::kOk;     // what entering answers
+};
+
 class FakeCaptureStack : public CaptureStack {
 public:
+    HResult EnterThreadApartment(std::unique_ptr<ThreadApartment>* out) override;
+
     // A USB camera "usb#vid_VVVV&pid_PPPP..." with the given node types.
     std::shared_ptr<FakeDevice> AddCamera(const std::wstring& displayName,
                                           const std::wstring& friendlyName,
@@ -111,6 +125,7 @@ public:
     HResult enumeratorResult = hr::kOk;
     HResult classEnumeratorResult = hr::kOk;
     int parseCount = 0;
+    std::shared_ptr<ApartmentLog> apartments = std::make_shared<ApartmentLog>();
 };
 
 // Node types.

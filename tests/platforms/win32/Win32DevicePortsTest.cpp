@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platforms/win32/DirectShowCaptureStack.h"
@@ -117,6 +118,50 @@ TEST_F(DirectShowStack, AnUnparsableDisplayNameGivesNoMoniker)
     std::shared_ptr<DeviceMoniker> moniker;
     EXPECT_TRUE(Failed(stack.ParseDisplayName(*context, L"@device:pnp:\\\\?\\no#such#device", &moniker)));
     EXPECT_EQ(moniker, nullptr);
+}
+
+// A channel worker's apartment: entered on a thread of its own, left when
+// the membership goes. Checked by what CoInitializeEx answers next.
+TEST(DirectShowWorkerApartment, AThreadEntersTheMultithreadedApartmentAndLeavesIt)
+{
+    DirectShowCaptureStack stack;
+    HResult entered = hr::kFail;
+    bool heldMembership = false;
+    HRESULT whileInside = E_FAIL;
+    HRESULT afterwards = E_FAIL;
+    std::thread([&] {
+        std::unique_ptr<ThreadApartment> apartment;
+        entered = stack.EnterThreadApartment(&apartment);
+        heldMembership = apartment != nullptr;
+        whileInside = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // S_FALSE: already in it
+        if (SUCCEEDED(whileInside))
+            ::CoUninitialize();
+        apartment.reset();
+        afterwards = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // S_OK: in none any more
+        if (SUCCEEDED(afterwards))
+            ::CoUninitialize();
+    }).join();
+    EXPECT_EQ(entered, hr::kOk);
+    EXPECT_TRUE(heldMembership);
+    EXPECT_EQ(whileInside, S_FALSE);
+    EXPECT_EQ(afterwards, S_OK);
+}
+
+TEST(DirectShowWorkerApartment, AThreadOfAnotherApartmentIsRefused)
+{
+    DirectShowCaptureStack stack;
+    HResult entered = hr::kOk;
+    bool heldMembership = true;
+    std::thread([&] {
+        const HRESULT single = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        std::unique_ptr<ThreadApartment> apartment;
+        entered = stack.EnterThreadApartment(&apartment);
+        heldMembership = apartment != nullptr;
+        if (SUCCEEDED(single))
+            ::CoUninitialize();
+    }).join();
+    EXPECT_EQ(entered, HResult(RPC_E_CHANGED_MODE));
+    EXPECT_FALSE(heldMembership);
 }
 
 TEST(Win32UsbHostPort, MissingControllersCannotBeOpenedAndTellWhy)
