@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "apps/norvikctl/CtlError.h"
-#include "console/TransferOps.h"
+#include "session/TransferOps.h"
 
 namespace norvik::ctl {
 

@@ -5,7 +5,7 @@
 #include "CtlRunner.h"
 #include "console/NorvikDlg.h"
 #include "framework/ResourceIds.h"
-#include "console/TransferOps.h"
+#include "session/TransferOps.h"
 #include "platforms/sim/FakeRuntime.h"
 #include "platforms/sim/MemoryDialogHost.h"
 #include "platforms/sim/SimPlatform.h"

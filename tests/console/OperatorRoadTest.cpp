@@ -4,8 +4,8 @@
 
 #include "DialogFixture.h"
 #include "discovery/KsNode.h"
-#include "console/Codecs.h"
-#include "console/TransferOps.h"
+#include "session/Codecs.h"
+#include "session/TransferOps.h"
 #include "runtime/SystemErrorTexts.h"
 
 namespace norvik::testing {
