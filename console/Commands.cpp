@@ -25,8 +25,14 @@ private:
 
 bool CNorvikDlg::PrepareSelector()
 {
-    if (!session.HasChannel())
+    if (!session.HasChannel()) {
+        // A refused conversion inside the Open abandons the whole command,
+        // reported once.
+        abandoned_ = false;
         OpenUnit();
+        if (abandoned_)
+            return false;
+    }
     bool probed = false;
     if (!Reported(session.Prepare(csEdit.GetWindowText(), &probed)))
         return false;

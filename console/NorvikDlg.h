@@ -76,7 +76,8 @@ private:
     // The source of a new row's "Device" and "XU guid" cells: the picker's
     // typed text, or its selected item.
     RowSource CurrentRowSource();
-    // Shows a failed step's text; true when the step succeeded.
+    // Shows a failed step's text; true when the step succeeded. A refused
+    // conversion also sets abandoned_: the running command ends there.
     bool Reported(const SessionResult& result);
     Runtime& runtime() const { return ports_.runtime; }
 
@@ -84,6 +85,7 @@ private:
     static const MessageMap kMessageMap;
 
     AppPorts ports_;
+    bool abandoned_ = false;
 
     // Members in declaration order. The session holds the device table, the
     // channel, the last CS text, the length and selector of the control and

@@ -8,6 +8,8 @@ bool CNorvikDlg::Reported(const SessionResult& result)
 {
     if (!result)
         ShowMessage(result.text);
+    if (result.failure == SessionFailure::Conversion)
+        abandoned_ = true;
     return result.ok;
 }
 

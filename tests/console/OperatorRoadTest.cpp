@@ -450,3 +450,23 @@ TEST(TransferLog, ARefusedConversionShowsTheSystemTextAndLeavesNoTrace)
 }
 
 }  // namespace norvik::testing
+
+namespace norvik::testing {
+namespace {
+
+TEST(Commands, ARefusedConversionWhileOpeningEndsTheCommandWithOneMessage)
+{
+    DialogFixture f(ScenarioFromText(kBenchScenario));
+    MemoryDialog& w = f.Start();
+    f.runtime.SetRefuseConversions(true);  // the display name cannot be encoded
+    const std::size_t shown = w.MessageBoxes().size();
+    w.Click(ids::kGetButton);
+    ASSERT_EQ(w.MessageBoxes().size(), shown + 1);
+    EXPECT_EQ(f.LastMessage(), TrimTrailingWhiteSpace(std::wstring(
+                                   *SystemErrorMessage(87u, ErrorTextLanguage::English))));
+    EXPECT_EQ(f.dialog->Channel(), nullptr);
+    EXPECT_EQ(f.Log().rows.size(), 2u);
+}
+
+}  // namespace
+}  // namespace norvik::testing
