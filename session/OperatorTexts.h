@@ -61,6 +61,5 @@ inline constexpr wchar_t kBeyondItemData[] =
     L"device %u unit %u lies beyond the positions a list item can name";
 inline constexpr wchar_t kListedOpenFailed[] = L"device %u unit %u could not be opened (%ls)";
 inline constexpr wchar_t kNoDeviceAnswers[] = L"no capture device answers the XU GUID %ls";
-inline constexpr wchar_t kNoLength[] = L"no control length is held: probe a selector first";
 
 }  // namespace norvik::texts

@@ -377,10 +377,16 @@ SessionResult UnitSession::CsvBytes(const std::vector<std::wstring>& titles,
 SessionResult UnitSession::SaveCsv(const std::vector<std::wstring>& titles,
                                    const std::vector<std::vector<std::wstring>>& rows, std::wstring* fileName)
 {
-    Runtime& runtime = GetRuntime();
-    const std::wstring name = CsvFileName(runtime.Now());
+    const std::wstring name = CsvFileName(GetRuntime().Now());
     if (fileName)
         *fileName = name;
+    return SaveCsvAs(name, titles, rows);
+}
+
+SessionResult UnitSession::SaveCsvAs(const std::wstring& name, const std::vector<std::wstring>& titles,
+                                     const std::vector<std::vector<std::wstring>>& rows)
+{
+    Runtime& runtime = GetRuntime();
     auto file = runtime.CreateOutputFile(name);
     if (!file)
         return Failed(SessionFailure::CreateFile, FormatMessageText(texts::kCreateFileFailed, name.c_str()));
@@ -409,7 +415,7 @@ SessionResult UnitSession::SaveCsv(const std::vector<std::wstring>& titles,
     return SessionResult{true, SessionFailure::None, 0, FormatMessageText(texts::kSaved, name.c_str())};
 }
 
-SessionResult UnitSession::SaveLog(std::wstring* fileName)
+SessionResult UnitSession::SaveLog(std::wstring* fileName, const std::wstring& name)
 {
     if (log_.empty())
         return Failed(SessionFailure::EmptyLog, texts::kLogEmpty);
@@ -417,7 +423,11 @@ SessionResult UnitSession::SaveLog(std::wstring* fileName)
     rows.reserve(log_.size());
     for (const TransferRecord& record : log_)
         rows.push_back(record.Cells());
-    return SaveCsv(LogColumnTitles(), rows, fileName);
+    if (name.empty())
+        return SaveCsv(LogColumnTitles(), rows, fileName);
+    if (fileName)
+        *fileName = name;
+    return SaveCsvAs(name, LogColumnTitles(), rows);
 }
 
 }  // namespace norvik

@@ -43,7 +43,6 @@ enum class SessionFailure {
     EmptySelector,
     ZeroSelector,
     LengthProbe,    // the driver reported no length; result: its code
-    NoLength,       // a transfer before any successful probe
     EmptyData,
     Request,        // the SET or GET failed; result: its code
     EmptyLog,
@@ -212,8 +211,12 @@ public:
     // CreateFile, WriteFile, Conversion.
     SessionResult SaveCsv(const std::vector<std::wstring>& titles,
                           const std::vector<std::vector<std::wstring>>& rows, std::wstring* fileName = nullptr);
-    // The session's own log saved the same way; EmptyLog when it is empty.
-    SessionResult SaveLog(std::wstring* fileName = nullptr);
+    // The same into the file of that name.
+    SessionResult SaveCsvAs(const std::wstring& name, const std::vector<std::wstring>& titles,
+                            const std::vector<std::vector<std::wstring>>& rows);
+    // The session's own log saved the same way, into the file of that name
+    // when one is given; EmptyLog when it is empty.
+    SessionResult SaveLog(std::wstring* fileName = nullptr, const std::wstring& name = std::wstring());
 
     Runtime& GetRuntime() const { return discovery_.runtime; }
 
