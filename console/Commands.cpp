@@ -58,8 +58,8 @@ void CNorvikDlg::SetCommand()
     logList.SetItemText(row, 3, dataString);
     if (session.Request(true))
         WriteHexCell(row);
-    else
-        WriteFailureCell(row, texts::kSetFailed);
+    else if (!WriteFailureCell(row, texts::kSetFailed))
+        return;
     logList.ScrollToBottom();
 }
 
@@ -78,8 +78,8 @@ void CNorvikDlg::GetCommand()
         if (!Reported(session.ReceivedText(text)))
             return;
         logList.SetItemText(row, 3, text);
-    } else {
-        WriteFailureCell(row, texts::kGetFailed);
+    } else if (!WriteFailureCell(row, texts::kGetFailed)) {
+        return;
     }
     logList.ScrollToBottom();
 }

@@ -43,7 +43,8 @@ public:
     // False when the command is abandoned (a refused conversion, reported).
     bool AppendTransferRow(int row, bool isSet);
     void WriteHexCell(int row);
-    void WriteFailureCell(int row, const std::wstring& failureText);
+    // False when the command is abandoned (a refused conversion, reported).
+    bool WriteFailureCell(int row, const std::wstring& failureText);
     void ClearTransferLog();
     void SaveTransferLog();
 

@@ -44,11 +44,13 @@ void CNorvikDlg::WriteHexCell(int row)
     logList.SetItemText(row, 2, session.HexCellText());
 }
 
-void CNorvikDlg::WriteFailureCell(int row, const std::wstring& failureText)
+bool CNorvikDlg::WriteFailureCell(int row, const std::wstring& failureText)
 {
     std::wstring cell;
-    if (Reported(session.FailureCellText(failureText.c_str(), cell)))
-        logList.SetItemText(row, 2, cell);
+    if (!Reported(session.FailureCellText(failureText.c_str(), cell)))
+        return false;
+    logList.SetItemText(row, 2, cell);
+    return true;
 }
 
 void CNorvikDlg::ClearTransferLog()

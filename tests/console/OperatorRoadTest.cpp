@@ -468,5 +468,22 @@ TEST(Commands, ARefusedConversionWhileOpeningEndsTheCommandWithOneMessage)
     EXPECT_EQ(f.Log().rows.size(), 2u);
 }
 
+TEST(Commands, ARefusedConversionOfTheFailureTextEndsTheCommandWithOneMessage)
+{
+    DialogFixture f(ScenarioFromText(kBenchScenario));
+    MemoryDialog& w = f.Start();
+    w.Click(ids::kHexSendCheck);  // hex data needs no conversion before the request
+    w.TypeText(ids::kCsEdit, L"3");
+    w.TypeText(ids::kDataEdit, L"01");
+    w.Click(ids::kOpenButton);
+    f.runtime.SetRefuseConversions(true);
+    const std::size_t shown = w.MessageBoxes().size();
+    w.Click(ids::kSetButton);  // refused by the device; its error text cannot be converted
+    EXPECT_EQ(w.MessageBoxes().size(), shown + 1);
+    EXPECT_EQ(f.Cell(0, 2), L"");
+    EXPECT_EQ(f.Log().scrollsToBottom, 0);
+    EXPECT_EQ(f.Log().redrawSuspended, 0);
+}
+
 }  // namespace
 }  // namespace norvik::testing
