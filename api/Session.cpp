@@ -14,13 +14,48 @@ namespace norvik {
 
 namespace {
 
-// The public failures follow the session's in order; the API adds its own
-// after them.
-static_assert(int(Failure::WriteFile) == int(SessionFailure::WriteFile));
+Failure ToPublic(SessionFailure failure)
+{
+    switch (failure) {
+    case SessionFailure::None:
+        return Failure::None;
+    case SessionFailure::Conversion:
+        return Failure::Conversion;
+    case SessionFailure::NoSuchDevice:
+        return Failure::NoSuchDevice;
+    case SessionFailure::NoSuchUnit:
+        return Failure::NoSuchUnit;
+    case SessionFailure::NotListed:
+        return Failure::NotListed;
+    case SessionFailure::BadGuidText:
+        return Failure::BadGuidText;
+    case SessionFailure::OpenFailed:
+        return Failure::OpenFailed;
+    case SessionFailure::NoChannel:
+        return Failure::NoChannel;
+    case SessionFailure::EmptySelector:
+        return Failure::EmptySelector;
+    case SessionFailure::ZeroSelector:
+        return Failure::ZeroSelector;
+    case SessionFailure::LengthProbe:
+        return Failure::LengthProbe;
+    case SessionFailure::EmptyData:
+        return Failure::EmptyData;
+    case SessionFailure::Request:
+        return Failure::Request;
+    case SessionFailure::EmptyLog:
+        return Failure::EmptyLog;
+    case SessionFailure::FileNotCreated:
+        return Failure::FileNotCreated;
+    case SessionFailure::FileNotWritten:
+        return Failure::FileNotWritten;
+    }
+    return Failure::None;
+}
 
 Result ToPublic(const SessionResult& result)
 {
-    return Result{result.ok, Failure(int(result.failure)), result.result, WideToUtf8(result.text)};
+    return Result{result.ok, ToPublic(result.failure), result.result, WideToUtf8(result.text)};
 }
 
 TransferRow ToPublic(const TransferRecord& record)

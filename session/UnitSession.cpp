@@ -389,7 +389,7 @@ SessionResult UnitSession::SaveCsvAs(const std::wstring& name, const std::vector
     Runtime& runtime = GetRuntime();
     auto file = runtime.CreateOutputFile(name);
     if (!file)
-        return Failed(SessionFailure::CreateFile, FormatMessageText(texts::kCreateFileFailed, name.c_str()));
+        return Failed(SessionFailure::FileNotCreated, FormatMessageText(texts::kCreateFileFailed, name.c_str()));
     // A failed write or close is detected: the incomplete file is removed.
     bool written = false;
     SessionResult converted = Converting([&] {
@@ -410,7 +410,7 @@ SessionResult UnitSession::SaveCsvAs(const std::wstring& name, const std::vector
     }
     if (!written || !closed) {
         runtime.RemoveFile(name);
-        return Failed(SessionFailure::WriteFile, FormatMessageText(texts::kSaveFailed, name.c_str()));
+        return Failed(SessionFailure::FileNotWritten, FormatMessageText(texts::kSaveFailed, name.c_str()));
     }
     return SessionResult{true, SessionFailure::None, 0, FormatMessageText(texts::kSaved, name.c_str())};
 }

@@ -46,8 +46,8 @@ enum class SessionFailure {
     EmptyData,
     Request,        // the SET or GET failed; result: its code
     EmptyLog,
-    CreateFile,
-    WriteFile,
+    FileNotCreated,
+    FileNotWritten,
 };
 
 struct SessionResult {
@@ -208,7 +208,7 @@ public:
     // Writes a CSV file named after the local time into the current
     // directory; the text is the message to show, success or failure. A
     // file that cannot be written completely is removed. Failures:
-    // CreateFile, WriteFile, Conversion.
+    // FileNotCreated, FileNotWritten, Conversion.
     SessionResult SaveCsv(const std::vector<std::wstring>& titles,
                           const std::vector<std::vector<std::wstring>>& rows, std::wstring* fileName = nullptr);
     // The same into the file of that name.

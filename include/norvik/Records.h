@@ -28,8 +28,8 @@ enum class Failure {
     EmptyData,     ///< SET with empty data.
     Request,       ///< The SET or GET failed; hresult is the driver's result.
     EmptyLog,      ///< Saving a log without rows.
-    CreateFile,    ///< The CSV file could not be created.
-    WriteFile,     ///< The CSV file could not be written completely (it is removed).
+    FileNotCreated, ///< The CSV file could not be created.
+    FileNotWritten, ///< The CSV file could not be written completely (it is removed).
     BadScenario,   ///< A simulated platform's scenario could not be loaded.
     OutOfMemory,   ///< Memory ran out; the operation was abandoned.
 };

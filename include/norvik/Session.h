@@ -105,7 +105,7 @@ public:
     /// ("%d%02d%02d-%02d%02d%02d-%d.csv" from the local time) in the current
     /// directory. *fileName (when given) gets the name used. On success text
     /// is the dialog's message ("保存 name 成功"). Fails with EmptyLog,
-    /// CreateFile, WriteFile (the partial file is removed) or Conversion.
+    /// FileNotCreated, FileNotWritten (the partial file is removed) or Conversion.
     Result SaveLog(const std::string& path = std::string(), std::string* fileName = nullptr);
 
 private:
