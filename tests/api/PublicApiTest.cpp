@@ -106,4 +106,17 @@ TEST(PublicApiPlatform, ABadScenarioSaysWhy)
     EXPECT_NE(error.text.find("/no/such/scenario.json"), std::string::npos);
 }
 
+TEST(PublicApiPlatform, RealCamerasDiscoverThisComputersUsbCameras)
+{
+    const auto platform = norvik::Platform::RealCameras();
+    ASSERT_TRUE(platform);
+    EXPECT_FALSE(platform->IsSimulated());
+    norvik::Session session(*platform);
+    ASSERT_TRUE(session.Discover());
+    for (const norvik::DeviceRecord& device : session.Devices())
+        EXPECT_NE(device.displayName.find("usb#vid_"), std::string::npos) << device.displayName;
+    // Nothing listed may be opened by a position beyond the devices found.
+    EXPECT_EQ(session.OpenListed(unsigned(session.Devices().size()), 0).failure, norvik::Failure::NoSuchDevice);
+}
+
 }  // namespace
