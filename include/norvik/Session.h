@@ -28,8 +28,9 @@ enum class DataForm {
 ///
 /// Threads: a Session is not thread-safe. Make every call from one thread at
 /// a time (in practice the thread that made it). Calls block: a discovery
-/// can take seconds, a SET or GET at most about 1.2 s (two attempts of
-/// 500 ms with a 200 ms pause).
+/// can take seconds; a SET or GET waits at most 500 ms for an answer and
+/// tries a refused request once more after 200 ms; the length probe is a
+/// direct driver call that takes as long as the driver does.
 ///
 /// Lifetime: the Session must be destroyed before its Platform. Destroying
 /// it closes the open unit. One Session per Platform at a time: discovery
