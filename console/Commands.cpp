@@ -1,10 +1,8 @@
 // SET, GET, "清空发送" and "上次输入".
-#include <cstring>
+#include <algorithm>
 
-#include "channel/NodeRequests.h"
-#include "console/Codecs.h"
 #include "console/NorvikDlg.h"
-#include "console/TransferOps.h"
+#include "session/OperatorTexts.h"
 
 namespace norvik {
 
@@ -27,39 +25,20 @@ private:
 
 bool CNorvikDlg::PrepareSelector()
 {
-    if (!channel) {
+    if (!session.HasChannel()) {
+        // A refused conversion inside the Open abandons the whole command,
+        // reported once.
+        abandoned_ = false;
         OpenUnit();
-        if (!channel) {
-            ShowMessage(L"设备打开失败，请点下拉框重新枚举设备！");
+        if (abandoned_)
             return false;
-        }
     }
-    const std::wstring text = csEdit.GetWindowText();
-    if (text.empty()) {
-        ShowMessage(L"cs不能为空！");
+    bool probed = false;
+    if (!Reported(session.Prepare(csEdit.GetWindowText(), &probed)))
         return false;
-    }
-    if (text == lastCsText && csLength != 0)
-        return true;
-
-    lastCsText = text;
-    const std::uint8_t selector = ReduceSelectorText(text);
-    if (selector == 0) {
-        csLength = 0;
-        ShowMessage(L"cs不能为0");
-        return false;
-    }
-    csLength = ProbeControlLength(channelPorts_, *channel, selector);
-    if (csLength != 0) {
-        csSelector = selector;
-        csLengthEdit.SetWindowText(std::to_wstring(csLength));
-        return true;
-    }
-    char buffer[128] = {};
-    FormatSystemError(runtime(), std::uint32_t(channel->lastResult), buffer, sizeof buffer);
-    ShowFormattedMessage(*this, L"获取CS长度失败，错误码 %ls",
-                         DecodeAnsiText(runtime(), buffer, sizeof buffer).c_str());
-    return false;
+    if (probed)
+        csLengthEdit.SetWindowText(std::to_wstring(session.Length()));
+    return true;
 }
 
 void CNorvikDlg::SetCommand()
@@ -67,20 +46,20 @@ void CNorvikDlg::SetCommand()
     if (!PrepareSelector())
         return;
     const std::wstring text = dataEdit.GetWindowText();
-    if (text.empty()) {
-        ShowMessage(L"SET数据不能为空");
+    if (!Reported(UnitSession::CheckSendText(text)))
         return;
-    }
     const int row = std::max(0, logList.GetItemCount() - blankTailRows);
     const LogRedrawPause pause(logList);
-    AppendTransferRow(row, true);
-    std::memset(transferBuffer.get(), 0, kTransferBufferSize);
-    const bool hexMode = hexSendCheck.GetCheck() != 0;
-    logList.SetItemText(row, 3, BuildSendData(runtime(), text, hexMode, transferBuffer.get(), csLength));
-    if (RequestXuProperty(channelPorts_, channel.get(), csSelector, transferBuffer.get(), csLength, true))
+    if (!AppendTransferRow(row, true))
+        return;
+    std::wstring dataString;
+    if (!Reported(session.BuildSendData(text, hexSendCheck.GetCheck() != 0, dataString)))
+        return;
+    logList.SetItemText(row, 3, dataString);
+    if (session.Request(true))
         WriteHexCell(row);
-    else
-        WriteFailureCell(row, L"SET数据失败");
+    else if (!WriteFailureCell(row, texts::kSetFailed))
+        return;
     logList.ScrollToBottom();
 }
 
@@ -88,17 +67,19 @@ void CNorvikDlg::GetCommand()
 {
     if (!PrepareSelector())
         return;
-    std::memset(transferBuffer.get(), 0, kTransferBufferSize);
+    session.ClearBuffer();
     const LogRedrawPause pause(logList);
     const int row = std::max(0, logList.GetItemCount() - blankTailRows);
-    AppendTransferRow(row, false);
-    if (RequestXuProperty(channelPorts_, channel.get(), csSelector, transferBuffer.get(), csLength, false)) {
+    if (!AppendTransferRow(row, false))
+        return;
+    if (session.Request(false)) {
         WriteHexCell(row);
-        logList.SetItemText(row, 3,
-                            DecodeAnsiText(runtime(), reinterpret_cast<const char*>(transferBuffer.get()),
-                                           csLength));
-    } else {
-        WriteFailureCell(row, L"GET数据失败");
+        std::wstring text;
+        if (!Reported(session.ReceivedText(text)))
+            return;
+        logList.SetItemText(row, 3, text);
+    } else if (!WriteFailureCell(row, texts::kGetFailed)) {
+        return;
     }
     logList.ScrollToBottom();
 }

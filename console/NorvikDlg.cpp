@@ -3,7 +3,7 @@
 #include "framework/DialogTemplates.h"
 #include "framework/ResourceIds.h"
 #include "console/Settings.h"
-#include "channel/NodeRequests.h"
+#include "session/OperatorTexts.h"
 #include "runtime/Runtime.h"
 #include "shell/AboutDlg.h"
 
@@ -38,9 +38,7 @@ const MessageMap* CNorvikDlg::GetMessageMap() const { return &kMessageMap; }
 CNorvikDlg::CNorvikDlg(const AppPorts& ports, std::wstring applicationTitle)
     : CDialog(ports.dialogHost, ids::kMainDialog, std::move(applicationTitle)),
       ports_(ports),
-      discoveryPorts_{ports.runtime, ports.captureStack, ports.usbHost, ports.deviceSetup},
-      channelPorts_{ports.captureStack, ports.runtime},
-      transferBuffer(new std::uint8_t[kTransferBufferSize]),
+      session(DiscoveryPorts{ports.runtime, ports.captureStack, ports.usbHost, ports.deviceSetup}),
       icon(ports.dialogHost.LoadIcon(ids::kMainIcon)),
       siteLink(ports.runtime)
 {
@@ -49,8 +47,8 @@ CNorvikDlg::CNorvikDlg(const AppPorts& ports, std::wstring applicationTitle)
 CNorvikDlg::~CNorvikDlg()
 {
     // A dialog ended by the cancel command skipped the close handler: the
-    // channel and the device data are still released here.
-    CloseChannel(channel);
+    // channel is still closed here.
+    session.Close();
 }
 
 void CNorvikDlg::DoDataExchange(DataExchange& exchange)
@@ -108,7 +106,7 @@ bool CNorvikDlg::OnInitDialog()
 
     // Start values of the selector, the send data and the log.
     csEdit.SetWindowText(L"1");
-    csLength = 0;
+    session.Close();  // no unit is open yet: this only clears the length
     dataEdit.SetWindowText(L"ABCD");
     blankTailRows = 2;
 
@@ -138,12 +136,9 @@ void CNorvikDlg::RestoreInput(const std::wstring& storedGuid)
 void CNorvikDlg::SetupLogColumns()
 {
     const int width = logList.GetWindowRect().Width();
-    logList.InsertColumn(0, L"Line", 50);
-    logList.InsertColumn(1, L"Direct", 70);
-    logList.InsertColumn(2, L"Data(HEX)", width - 280);
-    logList.InsertColumn(3, L"Data(String)", 150);
-    logList.InsertColumn(4, L"Device", 150);
-    logList.InsertColumn(5, L"XU guid", 250);
+    const int widths[] = {50, 70, width - 280, 150, 150, 250};
+    for (int column = 0; column < 6; ++column)
+        logList.InsertColumn(column, texts::kLogColumnTitles[column], widths[column]);
     logList.SetExtendedStyle(0, 0x10021);
     ClearTransferLog();
 }
@@ -166,10 +161,8 @@ std::intptr_t CNorvikDlg::OnClose(const Message&)
         if (!inputGuid.empty())
             runtime().WriteProfileString(kSettingsSection, kInputGuidKey, inputGuid, settingsPath);  // an empty one never erases the stored GUID
     }
-    CloseChannel(channel);  // the status text is left as it is
-    ClearDeviceList(ProcessDeviceList());
-    deviceTable.Release();
-    transferBuffer.reset();
+    session.Close();  // the status text is left as it is
+    session.ReleaseDevices();
     return Default();  // the cancel command ends the dialog
 }
 

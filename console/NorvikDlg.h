@@ -1,28 +1,24 @@
 #pragma once
 // The main dialog: the device and unit picker, the SET and GET commands, the
 // transfer log and the settings. It owns everything that lives longer than
-// one command: the device table the picker items point into, at most one
-// open channel, the control-selector cache and the transfer buffer.
+// one command; the device table the picker items point into, at most one
+// open channel, the control-selector cache and the transfer buffer are held
+// by its session, which does every operation the handlers ask for.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "channel/ChannelPorts.h"
-#include "channel/XuChannel.h"
 #include "console/AppPorts.h"
 #include "console/Controls.h"
 #include "framework/Framework.h"
-#include "discovery/DeviceRecords.h"
-#include "discovery/DiscoveryPorts.h"
+#include "session/UnitSession.h"
 #include "shell/HyperLink.h"
 
 namespace norvik {
 
 class CNorvikDlg : public CDialog {
 public:
-    static constexpr std::size_t kTransferBufferSize = 65536;
-
     CNorvikDlg(const AppPorts& ports, std::wstring applicationTitle);
     ~CNorvikDlg() override;
 
@@ -44,17 +40,19 @@ public:
     void RecallLastInput();
 
     // Transfer log.
-    void AppendTransferRow(int row, bool isSet);
+    // False when the command is abandoned (a refused conversion, reported).
+    bool AppendTransferRow(int row, bool isSet);
     void WriteHexCell(int row);
-    void WriteFailureCell(int row, const std::wstring& failureText);
+    // False when the command is abandoned (a refused conversion, reported).
+    bool WriteFailureCell(int row, const std::wstring& failureText);
     void ClearTransferLog();
     void SaveTransferLog();
 
     // State, readable by tests and by the log.
-    const DeviceTable& Table() const { return deviceTable; }
-    const XuChannel* Channel() const { return channel.get(); }
-    std::uint16_t CsLength() const { return csLength; }
-    std::uint8_t CsSelector() const { return csSelector; }
+    const DeviceTable& Table() const { return session.Table(); }
+    const XuChannel* Channel() const { return session.Channel(); }
+    std::uint16_t CsLength() const { return session.Length(); }
+    std::uint8_t CsSelector() const { return session.Selector(); }
     int InputMode() const { return inputMode; }
     const std::wstring& InputGuid() const { return inputGuid; }
     const std::wstring& SettingsPath() const { return settingsPath; }
@@ -76,27 +74,28 @@ private:
 
     void RestoreInput(const std::wstring& storedGuid);
     void SetupLogColumns();
-    bool HasItemEntry(std::uint32_t itemData) const;
+    // The source of a new row's "Device" and "XU guid" cells: the picker's
+    // typed text, or its selected item.
+    RowSource CurrentRowSource();
+    // Shows a failed step's text; true when the step succeeded. A refused
+    // conversion also sets abandoned_: the running command ends there.
+    bool Reported(const SessionResult& result);
     Runtime& runtime() const { return ports_.runtime; }
 
     static const MessageMapEntry kMessageEntries[];
     static const MessageMap kMessageMap;
 
     AppPorts ports_;
-    DiscoveryPorts discoveryPorts_;
-    ChannelPorts channelPorts_;
+    bool abandoned_ = false;
 
-    // Members in declaration order.
-    DeviceTable deviceTable;
-    std::unique_ptr<XuChannel> channel;
-    std::wstring lastCsText;
-    std::uint16_t csLength = 0;
-    std::uint8_t csSelector = 0;
+    // Members in declaration order. The session holds the device table, the
+    // channel, the last CS text, the length and selector of the control and
+    // the transfer buffer.
+    UnitSession session;
     std::int32_t blankTailRows = 0;
     std::int32_t inputMode = 0;
     std::wstring inputGuid;
     std::wstring settingsPath;
-    std::unique_ptr<std::uint8_t[]> transferBuffer;
     IconHandle icon = 0;
     CComboBoxEx picker;
     CListCtrl logList;

@@ -1,61 +1,28 @@
 // The device and unit picker: list building, item data, opening and closing.
-#include <cstdio>
-
-#include "console/Codecs.h"
-#include "console/GuidText.h"
 #include "console/NorvikDlg.h"
-#include "discovery/DiscoveryRun.h"
-#include "runtime/Diagnostics.h"
+#include "session/OperatorTexts.h"
 
 namespace norvik {
 
-namespace {
-
-constexpr std::uint32_t kMaxItemPosition = 255;  // 8 bits each in the item data
-
-std::wstring PickerItemText(const std::wstring& friendlyName, const Guid& guid)
+bool CNorvikDlg::Reported(const SessionResult& result)
 {
-    return friendlyName + L", " + FormatGuidWide(guid);
+    if (!result)
+        ShowMessage(result.text);
+    if (result.failure == SessionFailure::Conversion)
+        abandoned_ = true;
+    return result.ok;
 }
-
-std::uint32_t DevicePosition(std::uint32_t itemData) { return (itemData >> 8) & 0xFF; }
-std::uint32_t UnitPosition(std::uint32_t itemData) { return itemData & 0xFF; }
-
-}  // namespace
 
 void CNorvikDlg::RefreshPicker()
 {
     picker.ResetContent();
-    RefreshDeviceTable(discoveryPorts_, ProcessDeviceList(), deviceTable);
+    session.Discover();
     int n = 0;
-    for (std::uint32_t i = 0; i < deviceTable.deviceCount; ++i) {
-        const DeviceTableEntry& device = *deviceTable.Device(i);
-        if (device.hasMatchedUnit == 0 || device.unitCount == 0)
-            continue;
-        // Item data holds 8 bits per position: anything beyond could only
-        // lead to another entry, so it is left out of the list.
-        if (i > kMaxItemPosition) {
-            DiagPrint(runtime(), "picker: device %u is beyond position 255 and is not listed\n", i);
-            continue;
-        }
-        for (std::uint32_t k = 0; k < device.unitCount; ++k) {
-            if (k > kMaxItemPosition) {
-                DiagPrint(runtime(),
-                          "picker: units of device %u beyond position 255 are not listed\n", i);
-                break;
-            }
-            picker.InsertItem(n, PickerItemText(std::wstring(device.FriendlyName()),
-                                                deviceTable.Unit(i, k)->guid));
-            picker.SetItemData(n, i * 256 + k);
-            ++n;
-        }
+    for (const ListedUnit& item : session.ListedUnits()) {
+        picker.InsertItem(n, item.text);
+        picker.SetItemData(n, item.itemData);
+        ++n;
     }
-}
-
-bool CNorvikDlg::HasItemEntry(std::uint32_t itemData) const
-{
-    const std::uint32_t i = DevicePosition(itemData);
-    return deviceTable.Unit(i, UnitPosition(itemData)) != nullptr;
 }
 
 int CNorvikDlg::IsManualEntry()
@@ -68,15 +35,10 @@ int CNorvikDlg::IsManualEntry()
 
 void CNorvikDlg::ShowUnitInfo(std::uint32_t itemData)
 {
-    if (!HasItemEntry(itemData))
-        return;
-    const DeviceTableEntry& device = *deviceTable.Device(DevicePosition(itemData));
-    const ExtensionUnitInfo& unit = *deviceTable.Unit(DevicePosition(itemData), UnitPosition(itemData));
-    wchar_t text[160];
-    std::swprintf(text, 160, L"idVendor=%04X, idProduct=%04X, XU描述符里bUnitID=%d, KSP_NOD/NodeId=%d",
-                  unsigned(device.vendorId), unsigned(device.productId), int(unit.unitId),
-                  int(unit.nodeId));
-    infoEdit.SetWindowText(text);
+    const auto line =
+        session.ListedUnitInfo(UnitSession::DeviceOfItem(itemData), UnitSession::UnitOfItem(itemData));
+    if (line)
+        infoEdit.SetWindowText(*line);
 }
 
 void CNorvikDlg::OnPickerCloseUp()
@@ -96,13 +58,10 @@ void CNorvikDlg::OnPickerEditChange()
 
 void CNorvikDlg::CloseUnit()
 {
-    if (channel)
-        CloseChannel(channel);
-    statusEdit.SetWindowText(L"未打开");
-    if (csLength != 0) {
-        csLength = 0;
+    const bool hadLength = session.Close();
+    statusEdit.SetWindowText(texts::kNotOpen);
+    if (hadLength)
         csLengthEdit.SetWindowText(L"");
-    }
 }
 
 void CNorvikDlg::OpenUnit()
@@ -117,43 +76,33 @@ void CNorvikDlg::OpenUnit()
     if (selected < 0)
         return;
     const std::uint32_t itemData = picker.GetItemData(selected);
-    if (!HasItemEntry(itemData)) {
-        statusEdit.SetWindowText(L"打开失败");
+    const SessionResult opened =
+        session.OpenListed(UnitSession::DeviceOfItem(itemData), UnitSession::UnitOfItem(itemData));
+    if (opened.failure == SessionFailure::Conversion) {
+        Reported(opened);
         return;
     }
-    const DeviceTableEntry& device = *deviceTable.Device(DevicePosition(itemData));
-    const ExtensionUnitInfo& unit = *deviceTable.Unit(DevicePosition(itemData), UnitPosition(itemData));
-    const std::string displayName = EncodeAnsiText(runtime(), device.DisplayName());
-    channel = OpenChannelOnDevice(channelPorts_, displayName.c_str(), &unit.guid,
-                                  std::uint8_t(unit.nodeId & 0xFF));
-    statusEdit.SetWindowText(channel ? L"打开成功" : L"打开失败");
+    statusEdit.SetWindowText(opened ? texts::kOpenSucceeded : texts::kOpenFailed);
 }
 
 void CNorvikDlg::OpenByTypedGuid()
 {
     const std::wstring text = picker.GetWindowText();
-    const auto guid = ParseXuGuidText(text);
-    if (!guid) {
-        ShowMessage(L"输入的XU GUID必须符合\n{36fc9e60-c465-11cf-8056-444553540000}\n这样的格式");
+    Guid guid{};
+    if (!Reported(UnitSession::ParseTypedGuid(text, guid)))
         return;
-    }
     CloseUnit();
-    channel = OpenChannelByGuid(channelPorts_, &*guid);
-    if (!channel) {
-        statusEdit.SetWindowText(L"打开失败");
+    if (!session.OpenTyped(guid, text)) {
+        statusEdit.SetWindowText(texts::kOpenFailed);
         return;
     }
-    statusEdit.SetWindowText(L"打开成功");
+    statusEdit.SetWindowText(texts::kOpenSucceeded);
     inputGuid = text;
-    const auto& info = channel->deviceInfo;
-    if (info.friendlyName[0] != 0) {
-        const std::wstring name = DecodeAnsiText(runtime(), info.friendlyName, sizeof info.friendlyName);
-        wchar_t line[400];
-        std::swprintf(line, 400, L"idVendor=%04X, idProduct=%04X, KSP_NODE/NodeId=%d, %ls",
-                      unsigned(info.vendorId), unsigned(info.productId), int(channel->nodeId),
-                      name.c_str());
+    std::wstring line;
+    if (!Reported(session.TypedUnitInfo(line)))
+        return;
+    if (!line.empty())
         infoEdit.SetWindowText(line);
-    }
 }
 
 }  // namespace norvik

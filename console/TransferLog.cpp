@@ -1,46 +1,56 @@
 // The transfer log: its rows, "清空接收" and the CSV file.
+#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "console/Codecs.h"
 #include "console/NorvikDlg.h"
-#include "console/TransferOps.h"
-#include "runtime/Runtime.h"
+#include "session/OperatorTexts.h"
 
 namespace norvik {
 
-void CNorvikDlg::AppendTransferRow(int row, bool isSet)
+RowSource CNorvikDlg::CurrentRowSource()
 {
-    logList.InsertItem(row, std::to_wstring(row + 1));
-    logList.SetItemText(row, 1, DirectionText(isSet, csSelector));
+    RowSource source;
     if (IsManualEntry()) {
-        if (channel && channel->deviceInfo.friendlyName[0] != 0) {
-            logList.SetItemText(row, 4, DecodeAnsiText(runtime(), channel->deviceInfo.friendlyName,
-                                                       sizeof channel->deviceInfo.friendlyName));
-            logList.SetItemText(row, 5, picker.GetWindowText());
-        }
-        return;
+        source.typed = true;
+        source.typedText = picker.GetWindowText();
+        return source;
     }
     const std::uint32_t itemData = picker.GetItemData(picker.GetCurSel());
-    if (!HasItemEntry(itemData))
-        return;
-    const std::uint32_t device = (itemData >> 8) & 0xFF;
-    logList.SetItemText(row, 4, std::wstring(deviceTable.Device(device)->FriendlyName()));
-    logList.SetItemText(row, 5, FormatGuidWide(deviceTable.Unit(device, itemData & 0xFF)->guid));
+    source.device = UnitSession::DeviceOfItem(itemData);
+    source.unit = UnitSession::UnitOfItem(itemData);
+    return source;
+}
+
+bool CNorvikDlg::AppendTransferRow(int row, bool isSet)
+{
+    TransferRecord record;
+    const SessionResult described = session.BeginRecord(isSet, unsigned(row + 1), CurrentRowSource(), record);
+    logList.InsertItem(row, record.line);
+    logList.SetItemText(row, 1, record.direct);
+    if (!Reported(described))
+        return false;
+    if (!record.device.empty() || !record.xuGuid.empty()) {
+        logList.SetItemText(row, 4, record.device);
+        logList.SetItemText(row, 5, record.xuGuid);
+    }
+    return true;
 }
 
 void CNorvikDlg::WriteHexCell(int row)
 {
-    if (csLength == 0)
+    if (session.Length() == 0)
         return;
-    logList.SetItemText(row, 2, FormatHexBytes(transferBuffer.get(), csLength));
+    logList.SetItemText(row, 2, session.HexCellText());
 }
 
-void CNorvikDlg::WriteFailureCell(int row, const std::wstring& failureText)
+bool CNorvikDlg::WriteFailureCell(int row, const std::wstring& failureText)
 {
-    logList.SetItemText(row, 2,
-                        FailureCellText(runtime(), failureText, channel != nullptr,
-                                        channel ? channel->lastResult : 0));
+    std::wstring cell;
+    if (!Reported(session.FailureCellText(failureText.c_str(), cell)))
+        return false;
+    logList.SetItemText(row, 2, cell);
+    return true;
 }
 
 void CNorvikDlg::ClearTransferLog()
@@ -54,53 +64,26 @@ void CNorvikDlg::SaveTransferLog()
 {
     const int records = logList.GetItemCount() - blankTailRows;
     if (records < 1) {
-        ShowMessage(L"列表木有数据，无需保存");
+        ShowMessage(texts::kLogEmpty);
         return;
     }
     DialogWindow& window = Window();
     const int list = logList.ControlId();
     if (!window.ListHasHeader(list)) {
-        ShowMessage(L"获取列表表头失败");
+        ShowMessage(texts::kLogHasNoHeader);
         return;
     }
-    const std::wstring name = CsvFileName(runtime().Now());
-    auto file = runtime().CreateOutputFile(name);
-    if (!file) {
-        ShowFormattedMessage(*this, L"创建文件%ls失败", name.c_str());
-        return;
-    }
-    const int columns = window.HeaderItemCount(list);
-    std::vector<std::wstring> cells(std::size_t(std::max(columns, 0)));
+    const int columns = std::max(window.HeaderItemCount(list), 0);
+    std::vector<std::wstring> titles(static_cast<std::size_t>(columns));
     for (int c = 0; c < columns; ++c)
-        cells[std::size_t(c)] = window.HeaderItemTitle(list, c, 258);
-    // A failed write or close is detected: the operator is told and the
-    // incomplete file is removed; the log itself stays as it is.
-    bool written = false;
-    try {
-        const std::string header = CsvLine(runtime(), cells);
-        written = file->Write(header.data(), header.size());
-        for (int r = 0; r < records && written; ++r) {
-            for (int c = 0; c < columns; ++c)
-                cells[std::size_t(c)] = logList.GetItemText(r, c);
-            const std::string line = CsvLine(runtime(), cells);
-            written = file->Write(line.data(), line.size());
-        }
-    } catch (const ConversionError&) {
-        // A refused conversion is reported by the dispatcher; the partial
-        // file goes, as after a failed write.
-        file->Close();
-        file.reset();
-        runtime().RemoveFile(name);
-        throw;
-    }
-    const bool closed = file->Close();
-    file.reset();
-    if (!written || !closed) {
-        runtime().RemoveFile(name);
-        ShowFormattedMessage(*this, L"保存 %ls 失败", name.c_str());
-        return;
-    }
-    ShowFormattedMessage(*this, L"保存 %ls 成功", name.c_str());
+        titles[std::size_t(c)] = window.HeaderItemTitle(list, c, 258);
+    std::vector<std::vector<std::wstring>> rows(std::size_t(records), std::vector<std::wstring>(titles.size()));
+    for (int r = 0; r < records; ++r)
+        for (int c = 0; c < columns; ++c)
+            rows[std::size_t(r)][std::size_t(c)] = logList.GetItemText(r, c);
+    // Success or failure, the session's text is the message to show; the log
+    // itself stays as it is.
+    ShowMessage(session.SaveCsv(titles, rows).text);
 }
 
 }  // namespace norvik

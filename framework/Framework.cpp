@@ -3,7 +3,8 @@
 #include <new>
 #include <string>
 
-#include "console/Codecs.h"
+#include "session/Codecs.h"
+#include "session/OperatorTexts.h"
 #include "runtime/Runtime.h"
 
 namespace norvik {
@@ -54,7 +55,7 @@ std::intptr_t CWnd::Dispatch(const Message& message)
     } catch (const std::bad_alloc&) {
         // A command that runs out of memory is abandoned and reported, as
         // the framework's error handling does for every handler.
-        ReportAbandonedHandler(L"内存不足。");
+        ReportAbandonedHandler(texts::kOutOfMemory);
     } catch (const ConversionError& error) {
         ReportAbandonedHandler(error.Text());
     }

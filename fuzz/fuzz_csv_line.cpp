@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "console/Codecs.h"
-#include "console/TransferOps.h"
+#include "session/Codecs.h"
+#include "session/TransferOps.h"
 #include "platforms/sim/FakeRuntime.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "console/Codecs.h"
+#include "session/Codecs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

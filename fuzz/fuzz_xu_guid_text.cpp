@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "console/GuidText.h"
+#include "session/GuidText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

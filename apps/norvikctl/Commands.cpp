@@ -9,10 +9,9 @@
 #include "apps/norvikctl/CsvLog.h"
 #include "apps/norvikctl/CtlError.h"
 #include "apps/norvikctl/CtlMachine.h"
-#include "apps/norvikctl/UnitSession.h"
 #include "discovery/DeviceRecords.h"
-#include "discovery/DiscoveryRun.h"
 #include "runtime/Utf8.h"
+#include "session/UnitSession.h"
 
 namespace norvik::ctl {
 
@@ -68,15 +67,60 @@ void CheckUnitChoice(const UnitOptions& unit)
         FailUsage("norvikctl: name the unit with --guid {...} or with --device N --unit K");
 }
 
-void OpenUnit(UnitSession& session, const UnitOptions& unit)
+// Gives up with the session's text for the operator, byte for byte: main
+// ends the line, so a text that ends its own line leaves that to main.
+[[noreturn]] void FailWith(int exitCode, const std::wstring& text, const std::string& prefix = "")
 {
-    if (unit.hasGuid)
-        session.OpenByGuid(Utf8ToWide(unit.guid));
-    else
-        session.OpenByPosition(unit.device, unit.unit);
+    std::string message = prefix + WideToUtf8(text);
+    if (!message.empty() && message.back() == '\n')
+        message.pop_back();
+    throw CtlError{exitCode, std::move(message)};
 }
 
-Json RowJson(const TransferRow& row, std::uint16_t length)
+// A refused conversion stops the command, as any other failed step does.
+void CheckStep(const SessionResult& result)
+{
+    if (result.failure == SessionFailure::Conversion)
+        FailWith(kExitFailed, result.text, "norvikctl: a text conversion failed: ");
+}
+
+// The selector text, refused before any device is touched.
+void CheckSelector(const std::string& cs)
+{
+    std::uint8_t selector = 0;
+    const SessionResult checked = UnitSession::CheckSelectorText(Utf8ToWide(cs), selector);
+    if (!checked)
+        FailWith(kExitUsage, checked.text);
+}
+
+// Opens the unit as the dialog's picker would: a typed GUID, or the listed
+// unit at these positions of a fresh discovery run.
+void OpenUnit(UnitSession& session, const UnitOptions& unit)
+{
+    SessionResult opened;
+    if (unit.hasGuid) {
+        opened = session.OpenByTypedText(Utf8ToWide(unit.guid));
+    } else {
+        session.Discover();
+        opened = session.OpenListed(unit.device, unit.unit);
+    }
+    CheckStep(opened);
+    if (opened.failure == SessionFailure::BadGuidText)
+        FailWith(kExitUsage, opened.text);
+    if (!opened)
+        FailWith(kExitFailed, opened.text, "norvikctl: ");
+}
+
+// The length probe of the selector; the dialog's message when it fails.
+void Prepare(UnitSession& session, const std::string& cs)
+{
+    const SessionResult prepared = session.Prepare(Utf8ToWide(cs));
+    CheckStep(prepared);
+    if (!prepared)
+        FailWith(kExitFailed, prepared.text);
+}
+
+Json RowJson(const TransferRecord& row, std::uint16_t length)
 {
     Json object;
     object["line"] = row.lineNumber;
@@ -104,7 +148,7 @@ public:
 
     unsigned TakeLine() { return nextLine_++; }
 
-    void Record(const TransferRow& row)
+    void Record(const TransferRecord& row)
     {
         if (log_)
             log_->Append(row.Cells());
@@ -140,9 +184,9 @@ std::wstring SendText(const TransferOptions& options)
 int RunList(const GlobalOptions& global, bool json)
 {
     auto machine = MakeMachine(global);
-    DeviceTable table;
-    DiscoveryPorts ports = machine->Discovery();
-    RefreshDeviceTable(ports, ProcessDeviceList(), table);
+    UnitSession session(machine->Discovery());
+    session.Discover();
+    const DeviceTable& table = session.Table();
 
     Json devices = Json::array();
     for (std::uint32_t i = 0; i < table.deviceCount; ++i) {
@@ -192,9 +236,9 @@ int RunList(const GlobalOptions& global, bool json)
 int RunDiscover(const GlobalOptions& global)
 {
     auto machine = MakeMachine(global);
-    DeviceTable table;
-    DiscoveryPorts ports = machine->Discovery();
-    RefreshDeviceTable(ports, ProcessDeviceList(), table);
+    UnitSession session(machine->Discovery());
+    session.Discover();
+    const DeviceTable& table = session.Table();
     unsigned units = 0, matched = 0;
     for (std::uint32_t i = 0; i < table.deviceCount; ++i)
         for (std::uint32_t k = 0; k < table.Device(i)->unitCount; ++k) {
@@ -209,35 +253,42 @@ int RunDiscover(const GlobalOptions& global)
 int RunLen(const GlobalOptions& global, const UnitOptions& unit, bool json)
 {
     CheckUnitChoice(unit);
-    const std::uint8_t selector = CheckSelectorText(Utf8ToWide(unit.cs));
+    CheckSelector(unit.cs);
     auto machine = MakeMachine(global);
-    UnitSession session(*machine);
+    UnitSession session(machine->Discovery());
+    session.KeepLog(false);  // the --log file is the log
     OpenUnit(session, unit);
-    session.ProbeLength(selector);
-    if (json)
-        PrintJson(Json{{"selector", selector},
+    Prepare(session, unit.cs);
+    if (json) {
+        std::wstring device, xuGuid;
+        CheckStep(session.DescribeSource(session.OpenedAs(), device, xuGuid));
+        PrintJson(Json{{"selector", session.Selector()},
                        {"length", session.Length()},
-                       {"device", WideToUtf8(session.DeviceCell())},
-                       {"xuGuid", WideToUtf8(session.XuGuidCell())}});
-    else
+                       {"device", WideToUtf8(device)},
+                       {"xuGuid", WideToUtf8(xuGuid)}});
+    } else {
         std::printf("%u\n", unsigned(session.Length()));
+    }
     return kExitSuccess;
 }
 
 int RunGet(const GlobalOptions& global, const UnitOptions& unit, const TransferOptions& options)
 {
     CheckUnitChoice(unit);
-    const std::uint8_t selector = CheckSelectorText(Utf8ToWide(unit.cs));
+    CheckSelector(unit.cs);
     auto machine = MakeMachine(global);
     TransferRun run(*machine, options);
-    UnitSession session(*machine);
+    UnitSession session(machine->Discovery());
+    session.KeepLog(false);  // the --log file is the log
     OpenUnit(session, unit);
-    session.ProbeLength(selector);
+    Prepare(session, unit.cs);
+    const std::wstring cs = Utf8ToWide(unit.cs);
 
     for (unsigned i = 0; i < options.repeat; ++i) {
         if (i > 0 && options.intervalMs > 0)
             machine->GetRuntime().Sleep(options.intervalMs);
-        const TransferRow row = session.Get(run.TakeLine());
+        TransferRecord row;
+        CheckStep(session.Get(cs, run.TakeLine(), session.OpenedAs(), row));
         run.Record(row);
         if (options.json) {
             PrintJson(RowJson(row, session.Length()));
@@ -258,19 +309,23 @@ int RunSet(const GlobalOptions& global, const UnitOptions& unit, const TransferO
     if (options.hasHex == options.hasText)
         FailUsage("norvikctl: give the data with either --hex or --text");
     const std::wstring text = SendText(options);
-    if (text.empty())
-        FailUsage("SET数据不能为空");
-    const std::uint8_t selector = CheckSelectorText(Utf8ToWide(unit.cs));
+    const SessionResult data = UnitSession::CheckSendText(text);
+    if (!data)
+        FailWith(kExitUsage, data.text);
+    CheckSelector(unit.cs);
     auto machine = MakeMachine(global);
     TransferRun run(*machine, options);
-    UnitSession session(*machine);
+    UnitSession session(machine->Discovery());
+    session.KeepLog(false);  // the --log file is the log
     OpenUnit(session, unit);
-    session.ProbeLength(selector);
+    Prepare(session, unit.cs);
+    const std::wstring cs = Utf8ToWide(unit.cs);
 
     for (unsigned i = 0; i < options.repeat; ++i) {
         if (i > 0 && options.intervalMs > 0)
             machine->GetRuntime().Sleep(options.intervalMs);
-        const TransferRow row = session.Set(text, options.hasHex, run.TakeLine());
+        TransferRecord row;
+        CheckStep(session.Set(cs, text, options.hasHex, run.TakeLine(), session.OpenedAs(), row));
         run.Record(row);
         if (options.json)
             PrintJson(RowJson(row, session.Length()));
@@ -281,7 +336,8 @@ int RunSet(const GlobalOptions& global, const UnitOptions& unit, const TransferO
         if (!options.verify || !row.ok)
             continue;
 
-        const TransferRow back = session.Get(run.TakeLine());
+        TransferRecord back;
+        CheckStep(session.Get(cs, run.TakeLine(), session.OpenedAs(), back));
         run.Record(back);
         const bool verified = back.ok && back.bytes == row.bytes;
         if (!verified)

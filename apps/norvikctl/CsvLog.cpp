@@ -12,7 +12,7 @@
 
 #include "apps/norvikctl/CtlError.h"
 #include "apps/norvikctl/LogRows.h"
-#include "console/TransferOps.h"
+#include "session/TransferOps.h"
 
 namespace norvik::ctl {
 

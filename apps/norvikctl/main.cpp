@@ -15,7 +15,7 @@
 #include "apps/norvikctl/Commands.h"
 #include "apps/norvikctl/CtlError.h"
 #include "apps/norvikctl/EmptyValues.h"
-#include "console/Codecs.h"
+#include "session/Codecs.h"
 
 using namespace norvik::ctl;
 

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CtlRunner.h"
-#include "console/Codecs.h"
+#include "session/Codecs.h"
 #include "discovery/DiscoveryRun.h"
 #include "platforms/sim/FakeRuntime.h"
 #include "platforms/sim/SimPlatform.h"
@@ -161,7 +161,8 @@ TEST_F(CtlTest, FailedRequestsExitWithOneAndTheDialogsTexts)
          "norvikctl: no capture device answers the XU GUID {99999999-2222-3333-4444-555555555555}\n"},
         {{"get", "--device", "1", "--unit", "0", "--cs", "1"}, "norvikctl: there is no device 1 (discovery found 1)\n"},
         {{"get", "--device", "0", "--unit", "2", "--cs", "1"}, "norvikctl: device 0 has no unit 2 (it has 2)\n"},
-        {{"len", "--guid", kBenchUnit, "--cs", "9"}, "获取CS长度失败，错误码 0x80070490: Element not found.\n"},
+        // The dialog's message as it shows it, the system text's own line end included.
+        {{"len", "--guid", kBenchUnit, "--cs", "9"}, "获取CS长度失败，错误码 0x80070490: Element not found.\r\n"},
         {{"set", "--guid", kBenchUnit, "--cs", "2", "--hex", "01 02"},
          "SET数据失败 错误码0x8007001f: A device attached to the system is not functioning.\n"},
         {{"get", "--device", "0", "--unit", "0", "--cs", "3"},

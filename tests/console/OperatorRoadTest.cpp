@@ -4,8 +4,8 @@
 
 #include "DialogFixture.h"
 #include "discovery/KsNode.h"
-#include "console/Codecs.h"
-#include "console/TransferOps.h"
+#include "session/Codecs.h"
+#include "session/TransferOps.h"
 #include "runtime/SystemErrorTexts.h"
 
 namespace norvik::testing {
@@ -449,4 +449,41 @@ TEST(TransferLog, ARefusedConversionShowsTheSystemTextAndLeavesNoTrace)
     EXPECT_FALSE(f.runtime.HasFile(CsvFileName(f.runtime.Now())));
 }
 
+}  // namespace norvik::testing
+
+namespace norvik::testing {
+namespace {
+
+TEST(Commands, ARefusedConversionWhileOpeningEndsTheCommandWithOneMessage)
+{
+    DialogFixture f(ScenarioFromText(kBenchScenario));
+    MemoryDialog& w = f.Start();
+    f.runtime.SetRefuseConversions(true);  // the display name cannot be encoded
+    const std::size_t shown = w.MessageBoxes().size();
+    w.Click(ids::kGetButton);
+    ASSERT_EQ(w.MessageBoxes().size(), shown + 1);
+    EXPECT_EQ(f.LastMessage(), TrimTrailingWhiteSpace(std::wstring(
+                                   *SystemErrorMessage(87u, ErrorTextLanguage::English))));
+    EXPECT_EQ(f.dialog->Channel(), nullptr);
+    EXPECT_EQ(f.Log().rows.size(), 2u);
+}
+
+TEST(Commands, ARefusedConversionOfTheFailureTextEndsTheCommandWithOneMessage)
+{
+    DialogFixture f(ScenarioFromText(kBenchScenario));
+    MemoryDialog& w = f.Start();
+    w.Click(ids::kHexSendCheck);  // hex data needs no conversion before the request
+    w.TypeText(ids::kCsEdit, L"3");
+    w.TypeText(ids::kDataEdit, L"01");
+    w.Click(ids::kOpenButton);
+    f.runtime.SetRefuseConversions(true);
+    const std::size_t shown = w.MessageBoxes().size();
+    w.Click(ids::kSetButton);  // refused by the device; its error text cannot be converted
+    EXPECT_EQ(w.MessageBoxes().size(), shown + 1);
+    EXPECT_EQ(f.Cell(0, 2), L"");
+    EXPECT_EQ(f.Log().scrollsToBottom, 0);
+    EXPECT_EQ(f.Log().redrawSuspended, 0);
+}
+
+}  // namespace
 }  // namespace norvik::testing

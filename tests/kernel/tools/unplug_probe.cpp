@@ -16,7 +16,7 @@
 
 #include "channel/NodeRequests.h"
 #include "channel/XuChannel.h"
-#include "console/TransferOps.h"
+#include "session/TransferOps.h"
 #include "discovery/DeviceRecords.h"
 #include "discovery/DiscoveryRun.h"
 #include "platforms/linux/LinuxPlatform.h"

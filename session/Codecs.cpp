@@ -1,4 +1,4 @@
-#include "console/Codecs.h"
+#include "session/Codecs.h"
 
 #include "runtime/ResultCodes.h"
 
@@ -142,17 +142,14 @@ std::wstring TrimTrailingWhiteSpace(std::wstring text)
     return text;
 }
 
-void ShowFormattedMessage(MessageSink& sink, const wchar_t* format, ...)
+std::wstring FormatMessageTextV(const wchar_t* format, va_list args)
 {
     // A buffer of its own per call rather than one shared by the process: the
     // result is the same and the function can be entered again safely.
     wchar_t buffer[kMessageBufferUnits];
-    va_list args;
-    va_start(args, format);
     va_list copy;
     va_copy(copy, args);
     const int n = std::vswprintf(buffer, kMessageBufferUnits, format, args);
-    va_end(args);
     std::wstring text;
     if (n >= 0) {
         text.assign(buffer, std::size_t(n) < kMessageMaxChars ? std::size_t(n) : kMessageMaxChars);
@@ -176,7 +173,16 @@ void ShowFormattedMessage(MessageSink& sink, const wchar_t* format, ...)
         }
     }
     va_end(copy);
-    sink.ShowMessage(text);
+    return text;
+}
+
+std::wstring FormatMessageText(const wchar_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::wstring text = FormatMessageTextV(format, args);
+    va_end(args);
+    return text;
 }
 
 }  // namespace norvik

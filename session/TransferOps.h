@@ -1,8 +1,8 @@
 #pragma once
 // The steps of a SET or GET that do not depend on the dialog: reading the
 // selector text, probing a control's length, turning the data entry into
-// exactly the control's bytes, and the texts of a transfer log row. The
-// dialog and the command-line tool share them.
+// exactly the control's bytes, and the texts of a transfer log row and of
+// its CSV line. The session builds its operations from them.
 
 #include <cstdint>
 #include <string>
@@ -45,11 +45,7 @@ std::string CsvLine(Runtime& runtime, const std::vector<std::wstring>& cells);
 // "%d%02d%02d-%02d%02d%02d-%d.csv" from a local time.
 std::wstring CsvFileName(const LocalTime& time);
 
-inline const std::vector<std::wstring>& LogColumnTitles()
-{
-    static const std::vector<std::wstring> titles = {L"Line", L"Direct", L"Data(HEX)",
-                                                     L"Data(String)", L"Device", L"XU guid"};
-    return titles;
-}
+// The six column titles of the transfer log, in column order.
+const std::vector<std::wstring>& LogColumnTitles();
 
 }  // namespace norvik

@@ -1,13 +1,15 @@
-#include "console/TransferOps.h"
+#include "session/TransferOps.h"
 
 #include <cstdio>
+#include <iterator>
 #include <cstring>
 #include <cwctype>
 
 #include "channel/ChannelPorts.h"
 #include "channel/XuChannel.h"
 #include "channel/NodeRequests.h"
-#include "console/Codecs.h"
+#include "session/Codecs.h"
+#include "session/OperatorTexts.h"
 
 namespace norvik {
 
@@ -61,7 +63,7 @@ std::wstring BuildSendData(Runtime& runtime, const std::wstring& text, bool hexM
 std::wstring DirectionText(bool isSet, std::uint8_t selector)
 {
     wchar_t text[32];
-    std::swprintf(text, 32, isSet ? L"SET CS=%u" : L"GET CS=%u", unsigned(selector));
+    std::swprintf(text, 32, isSet ? texts::kSetDirection : texts::kGetDirection, unsigned(selector));
     return text;
 }
 
@@ -73,7 +75,7 @@ std::wstring FailureCellText(Runtime& runtime, const std::wstring& failureText, 
         return cell;
     char buffer[260] = {};
     if (FormatSystemError(runtime, std::uint32_t(lastResult), buffer, sizeof buffer)) {
-        cell += L" 错误码" + DecodeAnsiText(runtime, buffer, sizeof buffer);
+        cell += FormatMessageText(texts::kErrorCodeSuffix, DecodeAnsiText(runtime, buffer, sizeof buffer).c_str());
         cell = TrimTrailingWhiteSpace(cell);
     }
     return cell;
@@ -88,6 +90,13 @@ std::string CsvLine(Runtime& runtime, const std::vector<std::wstring>& cells)
     }
     line += "\r\n";
     return line;
+}
+
+const std::vector<std::wstring>& LogColumnTitles()
+{
+    static const std::vector<std::wstring> titles(std::begin(texts::kLogColumnTitles),
+                                                  std::end(texts::kLogColumnTitles));
+    return titles;
 }
 
 std::wstring CsvFileName(const LocalTime& t)

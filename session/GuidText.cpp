@@ -1,8 +1,8 @@
-#include "console/GuidText.h"
+#include "session/GuidText.h"
 
 #include <cstdint>
 
-#include "console/Codecs.h"
+#include "session/Codecs.h"
 
 namespace norvik {
 

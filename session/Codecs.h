@@ -1,15 +1,15 @@
 #pragma once
 // Conversions between what the operator types (wide text) and what devices
 // and narrow platform calls exchange (bytes): hexadecimal pairs, a printable
-// rendering, text in the ANSI code page, and the formatted message box.
+// rendering, text in the ANSI code page, and the text of a formatted message.
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
-#include "framework/MessageSink.h"
 #include "runtime/Runtime.h"
 
 namespace norvik {
@@ -56,8 +56,9 @@ std::wstring DecodeAnsiText(Runtime& runtime, const char* bytes, std::size_t max
 std::wstring TrimTrailingWhiteSpace(std::wstring text);
 
 // Formats like swprintf (write %ls for a wide string argument) into a buffer
-// of 2,048 units, keeps at most the first 2,046 characters and shows the
-// result in the message box.
-void ShowFormattedMessage(MessageSink& sink, const wchar_t* format, ...);
+// of 2,048 units and keeps at most the first 2,046 characters: the text of
+// the program's formatted message box.
+std::wstring FormatMessageText(const wchar_t* format, ...);
+std::wstring FormatMessageTextV(const wchar_t* format, va_list args);
 
 }  // namespace norvik

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "console/GuidText.h"
-#include "console/TransferOps.h"
+#include "session/GuidText.h"
+#include "session/TransferOps.h"
 #include "platforms/sim/FakeRuntime.h"
 
 namespace norvik {

@@ -1,0 +1,51 @@
+#include <new>
+
+#include "api/PlatformImpl.h"
+#include "discovery/DeviceRecords.h"
+
+namespace norvik {
+
+Platform::Impl::~Impl() { ClearDeviceList(ProcessDeviceList()); }
+
+DiscoveryPorts Platform::Impl::Ports()
+{
+    if (sim)
+        return sim->Ports(runtime);
+    return DiscoveryPorts{runtime, real->Capture(), real->Usb(), real->Setup()};
+}
+
+Platform::Platform(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+Platform::~Platform() = default;
+
+std::unique_ptr<Platform> Platform::Simulated(const std::string& scenario, Result* error)
+{
+    try {
+        const ScenarioLoad load = scenario == "demo" ? LoadDemoScenario() : LoadScenarioFile(scenario);
+        if (!load) {
+            if (error)
+                *error = Result{false, Failure::BadScenario, 0, load.error};
+            return nullptr;
+        }
+        auto impl = std::make_unique<Impl>();
+        impl->sim = std::make_unique<SimPlatform>(load.scenario);
+        if (error)
+            *error = Result{};
+        return std::unique_ptr<Platform>(new Platform(std::move(impl)));
+    } catch (const std::bad_alloc&) {
+        if (error)
+            *error = OutOfMemoryResult();
+        return nullptr;
+    }
+}
+
+std::unique_ptr<Platform> Platform::RealCameras()
+{
+    auto impl = std::make_unique<Impl>();
+    impl->real = std::make_unique<LinuxPlatform>(impl->runtime);
+    return std::unique_ptr<Platform>(new Platform(std::move(impl)));
+}
+
+bool Platform::IsSimulated() const { return impl_->sim != nullptr; }
+
+}  // namespace norvik

@@ -1,0 +1,433 @@
+#include "session/UnitSession.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "channel/NodeRequests.h"
+#include "discovery/DiscoveryRun.h"
+#include "runtime/Diagnostics.h"
+#include "session/Codecs.h"
+#include "session/GuidText.h"
+#include "session/OperatorTexts.h"
+#include "session/TransferOps.h"
+
+namespace norvik {
+
+namespace {
+
+SessionResult Succeeded() { return SessionResult{}; }
+
+SessionResult Failed(SessionFailure failure, std::wstring text, HResult result = 0)
+{
+    return SessionResult{false, failure, result, std::move(text)};
+}
+
+// Runs one step that converts text; a conversion the code page refuses
+// becomes a failure carrying the system's text.
+template <class Step>
+SessionResult Converting(Step&& step)
+{
+    try {
+        return step();
+    } catch (const ConversionError& error) {
+        return Failed(SessionFailure::Conversion, error.Text());
+    }
+}
+
+}  // namespace
+
+UnitSession::UnitSession(const DiscoveryPorts& ports)
+    : discovery_(ports),
+      channelPorts_{ports.captureStack, ports.runtime},
+      buffer_(new std::uint8_t[kTransferBufferSize])
+{
+}
+
+UnitSession::~UnitSession() { CloseChannel(channel_); }
+
+void UnitSession::Discover() { RefreshDeviceTable(discovery_, ProcessDeviceList(), table_); }
+
+void UnitSession::ReleaseDevices()
+{
+    ClearDeviceList(ProcessDeviceList());
+    table_.Release();
+}
+
+std::vector<ListedUnit> UnitSession::ListedUnits() const
+{
+    std::vector<ListedUnit> items;
+    for (std::uint32_t i = 0; i < table_.deviceCount; ++i) {
+        const DeviceTableEntry& device = *table_.Device(i);
+        if (device.hasMatchedUnit == 0 || device.unitCount == 0)
+            continue;
+        // Item data holds 8 bits per position: anything beyond could only
+        // lead to another entry, so it is left out of the list.
+        if (i > kMaxItemPosition) {
+            DiagPrint(GetRuntime(), "picker: device %u is beyond position 255 and is not listed\n", i);
+            continue;
+        }
+        for (std::uint32_t k = 0; k < device.unitCount; ++k) {
+            if (k > kMaxItemPosition) {
+                DiagPrint(GetRuntime(), "picker: units of device %u beyond position 255 are not listed\n", i);
+                break;
+            }
+            const std::wstring name(device.FriendlyName());
+            items.push_back(ListedUnit{
+                i, k, i * 256 + k,
+                FormatMessageText(texts::kListedUnitItem, name.c_str(),
+                                  FormatGuidWide(table_.Unit(i, k)->guid).c_str())});
+        }
+    }
+    return items;
+}
+
+SessionResult UnitSession::CheckListed(std::uint32_t device, std::uint32_t unit) const
+{
+    const DeviceTableEntry* entry = table_.Device(device);
+    if (!entry)
+        return Failed(SessionFailure::NoSuchDevice,
+                      FormatMessageText(texts::kNoSuchDevice, unsigned(device), unsigned(table_.deviceCount)));
+    if (!table_.Unit(device, unit))
+        return Failed(SessionFailure::NoSuchUnit, FormatMessageText(texts::kNoSuchUnit, unsigned(device),
+                                                                    unsigned(unit), unsigned(entry->unitCount)));
+    if (entry->hasMatchedUnit == 0)
+        return Failed(SessionFailure::NotListed, FormatMessageText(texts::kNotListed, unsigned(device)));
+    if (device > kMaxItemPosition || unit > kMaxItemPosition)
+        return Failed(SessionFailure::NotListed,
+                      FormatMessageText(texts::kBeyondItemData, unsigned(device), unsigned(unit)));
+    return Succeeded();
+}
+
+std::optional<std::wstring> UnitSession::ListedUnitInfo(std::uint32_t device, std::uint32_t unit) const
+{
+    const DeviceTableEntry* entry = table_.Device(device);
+    const ExtensionUnitInfo* info = table_.Unit(device, unit);
+    if (!entry || !info)
+        return std::nullopt;
+    return FormatMessageText(texts::kListedUnitInfo, unsigned(entry->vendorId), unsigned(entry->productId),
+                             int(info->unitId), int(info->nodeId));
+}
+
+bool UnitSession::Close()
+{
+    if (channel_)
+        CloseChannel(channel_);
+    const bool hadLength = csLength_ != 0;
+    csLength_ = 0;
+    return hadLength;
+}
+
+SessionResult UnitSession::OpenListed(std::uint32_t device, std::uint32_t unit)
+{
+    SessionResult listed = CheckListed(device, unit);
+    if (!listed)
+        return listed;
+    const DeviceTableEntry& entry = *table_.Device(device);
+    const ExtensionUnitInfo& info = *table_.Unit(device, unit);
+    return Converting([&] {
+        const std::string displayName = EncodeAnsiText(GetRuntime(), entry.DisplayName());
+        channel_ = OpenChannelOnDevice(channelPorts_, displayName.c_str(), &info.guid,
+                                       std::uint8_t(info.nodeId & 0xFF));
+        if (!channel_)
+            return Failed(SessionFailure::OpenFailed, FormatMessageText(texts::kListedOpenFailed, unsigned(device),
+                                                                        unsigned(unit), texts::kOpenFailed));
+        openedAs_ = RowSource{false, std::wstring(), device, unit};
+        return Succeeded();
+    });
+}
+
+SessionResult UnitSession::ParseTypedGuid(const std::wstring& text, Guid& guid)
+{
+    const std::optional<Guid> parsed = ParseXuGuidText(text);
+    if (!parsed)
+        return Failed(SessionFailure::BadGuidText, texts::kGuidFormat);
+    guid = *parsed;
+    return Succeeded();
+}
+
+SessionResult UnitSession::OpenTyped(const Guid& guid, const std::wstring& typedText)
+{
+    channel_ = OpenChannelByGuid(channelPorts_, &guid);
+    if (!channel_)
+        return Failed(SessionFailure::OpenFailed, FormatMessageText(texts::kNoDeviceAnswers, typedText.c_str()));
+    openedAs_ = RowSource{true, typedText, 0, 0};
+    return Succeeded();
+}
+
+SessionResult UnitSession::OpenByTypedText(const std::wstring& text)
+{
+    Guid guid{};
+    SessionResult parsed = ParseTypedGuid(text, guid);
+    if (!parsed)
+        return parsed;
+    Close();
+    return OpenTyped(guid, text);
+}
+
+SessionResult UnitSession::TypedUnitInfo(std::wstring& line) const
+{
+    line.clear();
+    if (!channel_ || channel_->deviceInfo.friendlyName[0] == 0)
+        return Succeeded();
+    const DeviceInfo& info = channel_->deviceInfo;
+    return Converting([&] {
+        const std::wstring name = DecodeAnsiText(GetRuntime(), info.friendlyName, sizeof info.friendlyName);
+        line = FormatMessageText(texts::kTypedUnitInfo, unsigned(info.vendorId), unsigned(info.productId),
+                                 int(channel_->nodeId), name.c_str());
+        return Succeeded();
+    });
+}
+
+SessionResult UnitSession::CheckSelectorText(const std::wstring& text, std::uint8_t& selector)
+{
+    selector = 0;
+    if (text.empty())
+        return Failed(SessionFailure::EmptySelector, texts::kSelectorEmpty);
+    selector = ReduceSelectorText(text);
+    if (selector == 0)
+        return Failed(SessionFailure::ZeroSelector, texts::kSelectorZero);
+    return Succeeded();
+}
+
+SessionResult UnitSession::Prepare(const std::wstring& csText, bool* probed)
+{
+    if (probed)
+        *probed = false;
+    if (!channel_)
+        return Failed(SessionFailure::NoChannel, texts::kDeviceOpenFailed);
+    std::uint8_t selector = 0;
+    SessionResult checked = CheckSelectorText(csText, selector);
+    if (checked.failure == SessionFailure::EmptySelector)
+        return checked;
+    // An unchanged text keeps its length: no probe.
+    if (csText == lastCsText_ && csLength_ != 0)
+        return Succeeded();
+    lastCsText_ = csText;
+    if (!checked) {
+        csLength_ = 0;
+        return checked;
+    }
+    csLength_ = ProbeControlLength(channelPorts_, *channel_, selector);
+    if (csLength_ != 0) {
+        csSelector_ = selector;
+        if (probed)
+            *probed = true;
+        return Succeeded();
+    }
+    // The selector and the length display keep what they held.
+    const HResult result = channel_->lastResult;
+    return Converting([&] {
+        char buffer[128] = {};
+        FormatSystemError(GetRuntime(), std::uint32_t(result), buffer, sizeof buffer);
+        return Failed(SessionFailure::LengthProbe,
+                      FormatMessageText(texts::kLengthProbeFailed,
+                                        DecodeAnsiText(GetRuntime(), buffer, sizeof buffer).c_str()),
+                      result);
+    });
+}
+
+SessionResult UnitSession::CheckSendText(const std::wstring& text)
+{
+    if (text.empty())
+        return Failed(SessionFailure::EmptyData, texts::kSetDataEmpty);
+    return Succeeded();
+}
+
+SessionResult UnitSession::DescribeSource(const RowSource& source, std::wstring& device,
+                                          std::wstring& xuGuid) const
+{
+    device.clear();
+    xuGuid.clear();
+    if (source.typed) {
+        // The device the channel found, when it has a name.
+        if (!channel_ || channel_->deviceInfo.friendlyName[0] == 0)
+            return Succeeded();
+        const DeviceInfo& info = channel_->deviceInfo;
+        return Converting([&] {
+            device = DecodeAnsiText(GetRuntime(), info.friendlyName, sizeof info.friendlyName);
+            xuGuid = source.typedText;
+            return Succeeded();
+        });
+    }
+    const DeviceTableEntry* entry = table_.Device(source.device);
+    const ExtensionUnitInfo* unit = table_.Unit(source.device, source.unit);
+    if (entry && unit) {
+        device = std::wstring(entry->FriendlyName());
+        xuGuid = FormatGuidWide(unit->guid);
+    }
+    return Succeeded();
+}
+
+SessionResult UnitSession::BeginRecord(bool isSet, unsigned line, const RowSource& source,
+                                       TransferRecord& record) const
+{
+    record = TransferRecord{};
+    record.isSet = isSet;
+    record.lineNumber = line;
+    record.selector = csSelector_;
+    record.line = std::to_wstring(line);
+    record.direct = DirectionText(isSet, csSelector_);
+    return DescribeSource(source, record.device, record.xuGuid);
+}
+
+void UnitSession::ClearBuffer() { std::memset(buffer_.get(), 0, kTransferBufferSize); }
+
+SessionResult UnitSession::BuildSendData(const std::wstring& text, bool hexMode, std::wstring& dataString)
+{
+    ClearBuffer();
+    return Converting([&] {
+        dataString = ::norvik::BuildSendData(GetRuntime(), text, hexMode, buffer_.get(), csLength_);
+        return Succeeded();
+    });
+}
+
+SessionResult UnitSession::Request(bool isSet)
+{
+    if (!channel_)
+        return Failed(SessionFailure::NoChannel, texts::kDeviceOpenFailed);
+    if (RequestXuProperty(channelPorts_, channel_.get(), csSelector_, buffer_.get(), csLength_, isSet))
+        return SessionResult{true, SessionFailure::None, channel_->lastResult, std::wstring()};
+    return Failed(SessionFailure::Request, std::wstring(), channel_->lastResult);
+}
+
+std::wstring UnitSession::HexCellText() const
+{
+    return csLength_ != 0 ? FormatHexBytes(buffer_.get(), csLength_) : std::wstring();
+}
+
+SessionResult UnitSession::FailureCellText(const wchar_t* failureText, std::wstring& cell) const
+{
+    return Converting([&] {
+        cell = ::norvik::FailureCellText(GetRuntime(), failureText, channel_ != nullptr,
+                                         channel_ ? channel_->lastResult : 0);
+        return Succeeded();
+    });
+}
+
+SessionResult UnitSession::ReceivedText(std::wstring& text) const
+{
+    return Converting([&] {
+        text = DecodeAnsiText(GetRuntime(), reinterpret_cast<const char*>(buffer_.get()), csLength_);
+        return Succeeded();
+    });
+}
+
+SessionResult UnitSession::Finish(bool isSet, TransferRecord& record)
+{
+    SessionResult outcome = Request(isSet);
+    record.ok = outcome.ok;
+    record.result = outcome.result;
+    record.bytes.assign(buffer_.get(), buffer_.get() + csLength_);
+    SessionResult cells = Succeeded();
+    if (outcome) {
+        record.dataHex = HexCellText();
+        if (!isSet)
+            cells = ReceivedText(record.dataString);
+    } else {
+        cells = FailureCellText(isSet ? texts::kSetFailed : texts::kGetFailed, record.dataHex);
+        outcome.text = record.dataHex;
+    }
+    if (!cells)
+        return cells;
+    if (keepLog_)
+        log_.push_back(record);
+    return outcome;
+}
+
+SessionResult UnitSession::Set(const std::wstring& csText, const std::wstring& data, bool hexMode, unsigned line,
+                               const RowSource& source, TransferRecord& record)
+{
+    SessionResult step = Prepare(csText);
+    if (!step)
+        return step;
+    if (!(step = CheckSendText(data)))
+        return step;
+    if (!(step = BeginRecord(true, line, source, record)))
+        return step;
+    if (!(step = BuildSendData(data, hexMode, record.dataString)))
+        return step;
+    return Finish(true, record);
+}
+
+SessionResult UnitSession::Get(const std::wstring& csText, unsigned line, const RowSource& source,
+                               TransferRecord& record)
+{
+    SessionResult step = Prepare(csText);
+    if (!step)
+        return step;
+    ClearBuffer();
+    if (!(step = BeginRecord(false, line, source, record)))
+        return step;
+    return Finish(false, record);
+}
+
+SessionResult UnitSession::CsvBytes(const std::vector<std::wstring>& titles,
+                                    const std::vector<std::vector<std::wstring>>& rows, std::string& bytes) const
+{
+    bytes.clear();
+    return Converting([&] {
+        bytes = CsvLine(GetRuntime(), titles);
+        for (const auto& cells : rows)
+            bytes += CsvLine(GetRuntime(), cells);
+        return Succeeded();
+    });
+}
+
+SessionResult UnitSession::SaveCsv(const std::vector<std::wstring>& titles,
+                                   const std::vector<std::vector<std::wstring>>& rows, std::wstring* fileName)
+{
+    const std::wstring name = CsvFileName(GetRuntime().Now());
+    if (fileName)
+        *fileName = name;
+    return SaveCsvAs(name, titles, rows);
+}
+
+SessionResult UnitSession::SaveCsvAs(const std::wstring& name, const std::vector<std::wstring>& titles,
+                                     const std::vector<std::vector<std::wstring>>& rows)
+{
+    Runtime& runtime = GetRuntime();
+    auto file = runtime.CreateOutputFile(name);
+    if (!file)
+        return Failed(SessionFailure::FileNotCreated, FormatMessageText(texts::kCreateFileFailed, name.c_str()));
+    // A failed write or close is detected: the incomplete file is removed.
+    bool written = false;
+    SessionResult converted = Converting([&] {
+        std::vector<std::wstring> cells = titles;
+        const std::string header = CsvLine(runtime, cells);
+        written = file->Write(header.data(), header.size());
+        for (std::size_t r = 0; r < rows.size() && written; ++r) {
+            const std::string line = CsvLine(runtime, rows[r]);
+            written = file->Write(line.data(), line.size());
+        }
+        return Succeeded();
+    });
+    const bool closed = file->Close();
+    file.reset();
+    if (!converted) {
+        runtime.RemoveFile(name);
+        return converted;
+    }
+    if (!written || !closed) {
+        runtime.RemoveFile(name);
+        return Failed(SessionFailure::FileNotWritten, FormatMessageText(texts::kSaveFailed, name.c_str()));
+    }
+    return SessionResult{true, SessionFailure::None, 0, FormatMessageText(texts::kSaved, name.c_str())};
+}
+
+SessionResult UnitSession::SaveLog(std::wstring* fileName, const std::wstring& name)
+{
+    if (log_.empty())
+        return Failed(SessionFailure::EmptyLog, texts::kLogEmpty);
+    std::vector<std::vector<std::wstring>> rows;
+    rows.reserve(log_.size());
+    for (const TransferRecord& record : log_)
+        rows.push_back(record.Cells());
+    if (name.empty())
+        return SaveCsv(LogColumnTitles(), rows, fileName);
+    if (fileName)
+        *fileName = name;
+    return SaveCsvAs(name, LogColumnTitles(), rows);
+}
+
+}  // namespace norvik
