@@ -51,8 +51,7 @@ struct WorkerRequest {
     std::uint32_t bytesReturned = 0;
     HResult result = HResult(kWaitTimeout);
     // Set under the mutex of the WorkerLink it was handed to, after every
-    // other field; read without it while the requester waits a moment before
-    // it blocks.
+    // other field; the waiting requester reads it under the same mutex.
     std::atomic<bool> done{false};
 };
 
