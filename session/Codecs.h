@@ -46,12 +46,11 @@ Converted<Value> ConvertedValue(Value value)
     return converted;
 }
 
-// A refusal of the conversion: the system's text for ERROR_INVALID_PARAMETER
-// (the reason itself when the runtime has no text for it).
-template <class Value>
-Converted<Value> RefusedConversion(Runtime& runtime, const char* reason);
+// The text of a refused conversion: the system's text for
+// ERROR_INVALID_PARAMETER, or the reason itself when the runtime has none.
 std::wstring RefusedConversionText(Runtime& runtime, const char* reason);
 
+// A refusal of the conversion, with that text and the reason.
 template <class Value>
 Converted<Value> RefusedConversion(Runtime& runtime, const char* reason)
 {
