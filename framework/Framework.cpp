@@ -3,8 +3,7 @@
 #include <new>
 #include <string>
 
-#include "session/Codecs.h"
-#include "session/OperatorTexts.h"
+#include "runtime/OutOfMemoryText.h"
 #include "runtime/Runtime.h"
 
 namespace norvik {
@@ -56,8 +55,6 @@ std::intptr_t CWnd::Dispatch(const Message& message)
         // A command that runs out of memory is abandoned and reported, as
         // the framework's error handling does for every handler.
         ReportAbandonedHandler(texts::kOutOfMemory);
-    } catch (const ConversionError& error) {
-        ReportAbandonedHandler(error.Text());
     }
     current_ = outer;
     return result;

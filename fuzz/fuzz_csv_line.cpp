@@ -27,12 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (c != 0)
             cells.back().push_back(c);
     }
-    std::string line;
-    try {
-        line = norvik::CsvLine(runtime, cells);
-    } catch (const norvik::ConversionError&) {
-        return 0;  // a refused conversion is reported by the framework, not written
+    const norvik::Converted<std::string> converted = norvik::CsvLine(runtime, cells);
+    if (!converted) {
+        // A refusal is reported by the caller and nothing is written: it
+        // must carry a text to report.
+        if (converted.failureText.empty() || !converted.value.empty())
+            std::abort();
+        return 0;
     }
+    const std::string& line = converted.value;
     if (line.size() < 2 + 2 * cells.size() || line.compare(line.size() - 4, 4, ", \r\n") != 0)
         std::abort();
     return 0;

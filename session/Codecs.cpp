@@ -98,39 +98,39 @@ std::wstring RenderPrintable(const std::uint8_t* bytes, std::size_t count)
     return text;
 }
 
-ConversionError::ConversionError(Runtime& runtime, const char* what) : std::runtime_error(what)
+std::wstring RefusedConversionText(Runtime& runtime, const char* reason)
 {
     // The system text is wide on the platforms that can refuse, so it never
     // needs the conversion that was just refused.
     const std::optional<std::wstring> text = runtime.SystemErrorTextWide(win32::kInvalidParameter);
-    text_ = text ? TrimTrailingWhiteSpace(*text) : std::wstring(what, what + std::strlen(what));
+    return text ? TrimTrailingWhiteSpace(*text) : std::wstring(reason, reason + std::strlen(reason));
 }
 
-std::string EncodeAnsiText(Runtime& runtime, std::wstring_view text)
+Converted<std::string> EncodeAnsiText(Runtime& runtime, std::wstring_view text)
 {
     std::optional<std::string> bytes = runtime.WideToAnsi(text);
     if (!bytes)
-        throw ConversionError(runtime, "the text cannot be converted to the ANSI code page");
+        return RefusedConversion<std::string>(runtime, "the text cannot be converted to the ANSI code page");
     const std::size_t zero = bytes->find('\0');
     if (zero != std::string::npos)
         bytes->resize(zero);
-    return std::move(*bytes);
+    return ConvertedValue(std::move(*bytes));
 }
 
-std::wstring DecodeAnsiText(Runtime& runtime, const char* bytes, std::size_t maxBytes)
+Converted<std::wstring> DecodeAnsiText(Runtime& runtime, const char* bytes, std::size_t maxBytes)
 {
     if (bytes == nullptr || maxBytes == 0)
-        return std::wstring();
+        return Converted<std::wstring>{};
     const void* zero = std::memchr(bytes, 0, maxBytes);
     const std::size_t length =
         zero != nullptr ? std::size_t(static_cast<const char*>(zero) - bytes) : maxBytes;
     std::optional<std::wstring> text = runtime.AnsiToWide(std::string_view(bytes, length));
     if (!text)
-        throw ConversionError(runtime, "the text cannot be converted from the ANSI code page");
+        return RefusedConversion<std::wstring>(runtime, "the text cannot be converted from the ANSI code page");
     const std::size_t wideZero = text->find(L'\0');
     if (wideZero != std::wstring::npos)
         text->resize(wideZero);
-    return std::move(*text);
+    return ConvertedValue(std::move(*text));
 }
 
 std::wstring TrimTrailingWhiteSpace(std::wstring text)

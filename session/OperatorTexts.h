@@ -4,6 +4,10 @@
 // session's refusals. Front ends show these and write none of their own.
 // Formats take their arguments as the comment says; %ls is a wide string.
 
+// A command abandoned for want of memory: texts::kOutOfMemory, kept below
+// the dialog framework, which reports it as well.
+#include "runtime/OutOfMemoryText.h"
+
 namespace norvik::texts {
 
 // The status display after closing or opening a unit.
@@ -47,9 +51,6 @@ inline constexpr wchar_t kLogHasNoHeader[] = L"获取列表表头失败";
 inline constexpr wchar_t kCreateFileFailed[] = L"创建文件%ls失败";
 inline constexpr wchar_t kSaveFailed[] = L"保存 %ls 失败";
 inline constexpr wchar_t kSaved[] = L"保存 %ls 成功";
-
-// A command abandoned for want of memory.
-inline constexpr wchar_t kOutOfMemory[] = L"内存不足。";
 
 // Refusals of the session that the dialog cannot meet (its picker offers
 // only what may be opened); front ends without a picker show them.

@@ -46,17 +46,19 @@ std::uint16_t ProbeControlLength(ChannelPorts& ports, XuChannel& channel, std::u
     return 0;
 }
 
-std::wstring BuildSendData(Runtime& runtime, const std::wstring& text, bool hexMode,
-                           std::uint8_t* buffer, std::uint16_t length)
+Converted<std::wstring> BuildSendData(Runtime& runtime, const std::wstring& text, bool hexMode,
+                                      std::uint8_t* buffer, std::uint16_t length)
 {
     if (hexMode) {
         if (length > 0)
             ParseHexBytes(text, buffer, length);
-        return RenderPrintable(buffer, length);
+        return ConvertedValue(RenderPrintable(buffer, length));
     }
-    const std::string bytes = EncodeAnsiText(runtime, text);
-    const std::size_t n = std::min<std::size_t>(length, bytes.size());
-    std::memcpy(buffer, bytes.data(), n);
+    const Converted<std::string> bytes = EncodeAnsiText(runtime, text);
+    if (!bytes)
+        return bytes.Refusal<std::wstring>();
+    const std::size_t n = std::min<std::size_t>(length, bytes.value.size());
+    std::memcpy(buffer, bytes.value.data(), n);
     return DecodeAnsiText(runtime, reinterpret_cast<const char*>(buffer), length);
 }
 
@@ -67,28 +69,34 @@ std::wstring DirectionText(bool isSet, std::uint8_t selector)
     return text;
 }
 
-std::wstring FailureCellText(Runtime& runtime, const std::wstring& failureText, bool haveChannel,
-                             std::int32_t lastResult)
+Converted<std::wstring> FailureCellText(Runtime& runtime, const std::wstring& failureText, bool haveChannel,
+                                        std::int32_t lastResult)
 {
-    std::wstring cell = failureText;
+    Converted<std::wstring> cell = ConvertedValue(failureText);
     if (!haveChannel)
         return cell;
     char buffer[260] = {};
     if (FormatSystemError(runtime, std::uint32_t(lastResult), buffer, sizeof buffer)) {
-        cell += FormatMessageText(texts::kErrorCodeSuffix, DecodeAnsiText(runtime, buffer, sizeof buffer).c_str());
-        cell = TrimTrailingWhiteSpace(cell);
+        const Converted<std::wstring> system = DecodeAnsiText(runtime, buffer, sizeof buffer);
+        if (!system)
+            return system;
+        cell.value += FormatMessageText(texts::kErrorCodeSuffix, system.value.c_str());
+        cell.value = TrimTrailingWhiteSpace(std::move(cell.value));
     }
     return cell;
 }
 
-std::string CsvLine(Runtime& runtime, const std::vector<std::wstring>& cells)
+Converted<std::string> CsvLine(Runtime& runtime, const std::vector<std::wstring>& cells)
 {
-    std::string line;
+    Converted<std::string> line;
     for (const auto& cell : cells) {
-        line += EncodeAnsiText(runtime, cell);
-        line += ", ";
+        const Converted<std::string> bytes = EncodeAnsiText(runtime, cell);
+        if (!bytes)
+            return bytes;
+        line.value += bytes.value;
+        line.value += ", ";
     }
-    line += "\r\n";
+    line.value += "\r\n";
     return line;
 }
 

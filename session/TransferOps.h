@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/Runtime.h"
+#include "session/Codecs.h"
 
 namespace norvik {
 
@@ -27,20 +28,24 @@ std::uint16_t ProbeControlLength(ChannelPorts& ports, XuChannel& channel, std::u
 
 // Fills buffer[0, length) from the operator's data text: hex pairs, or the
 // text in the ANSI code page, padded with zeros or cut to length. The
-// buffer must be zeroed by the caller. Returns the "Data(String)" text.
-std::wstring BuildSendData(Runtime& runtime, const std::wstring& text, bool hexMode,
+// buffer must be zeroed by the caller. Returns the "Data(String)" text, or
+// the refusal of a text the code page cannot convert (the buffer may then
+// hold part of it).
+Converted<std::wstring> BuildSendData(Runtime& runtime, const std::wstring& text, bool hexMode,
                            std::uint8_t* buffer, std::uint16_t length);
 
 // "SET CS=%d" or "GET CS=%d".
 std::wstring DirectionText(bool isSet, std::uint8_t selector);
 
 // The failure cell: the failure text, then " 错误码" and the system's error
-// text for lastResult when there is one, without trailing white space.
-std::wstring FailureCellText(Runtime& runtime, const std::wstring& failureText, bool haveChannel,
+// text for lastResult when there is one, without trailing white space; a
+// refusal when the system's text cannot be converted.
+Converted<std::wstring> FailureCellText(Runtime& runtime, const std::wstring& failureText, bool haveChannel,
                              std::int32_t lastResult);
 
-// One CSV line: every cell in the ANSI code page followed by ", ", then CR LF.
-std::string CsvLine(Runtime& runtime, const std::vector<std::wstring>& cells);
+// One CSV line: every cell in the ANSI code page followed by ", ", then CR LF;
+// a refusal when a cell cannot be converted.
+Converted<std::string> CsvLine(Runtime& runtime, const std::vector<std::wstring>& cells);
 
 // "%d%02d%02d-%02d%02d%02d-%d.csv" from a local time.
 std::wstring CsvFileName(const LocalTime& time);

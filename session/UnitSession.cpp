@@ -23,16 +23,12 @@ SessionResult Failed(SessionFailure failure, std::wstring text, HResult result =
     return SessionResult{false, failure, result, std::move(text)};
 }
 
-// Runs one step that converts text; a conversion the code page refuses
-// becomes a failure carrying the system's text.
-template <class Step>
-SessionResult Converting(Step&& step)
+// A conversion the code page refused: the operation fails with the
+// system's text.
+template <class Value>
+SessionResult Refused(const Converted<Value>& conversion)
 {
-    try {
-        return step();
-    } catch (const ConversionError& error) {
-        return Failed(SessionFailure::Conversion, error.Text());
-    }
+    return Failed(SessionFailure::Conversion, conversion.failureText);
 }
 
 }  // namespace
@@ -125,16 +121,16 @@ SessionResult UnitSession::OpenListed(std::uint32_t device, std::uint32_t unit)
         return listed;
     const DeviceTableEntry& entry = *table_.Device(device);
     const ExtensionUnitInfo& info = *table_.Unit(device, unit);
-    return Converting([&] {
-        const std::string displayName = EncodeAnsiText(GetRuntime(), entry.DisplayName());
-        channel_ = OpenChannelOnDevice(channelPorts_, displayName.c_str(), &info.guid,
-                                       std::uint8_t(info.nodeId & 0xFF));
-        if (!channel_)
-            return Failed(SessionFailure::OpenFailed, FormatMessageText(texts::kListedOpenFailed, unsigned(device),
-                                                                        unsigned(unit), texts::kOpenFailed));
-        openedAs_ = RowSource{false, std::wstring(), device, unit};
-        return Succeeded();
-    });
+    const Converted<std::string> displayName = EncodeAnsiText(GetRuntime(), entry.DisplayName());
+    if (!displayName)
+        return Refused(displayName);
+    channel_ = OpenChannelOnDevice(channelPorts_, displayName.value.c_str(), &info.guid,
+                                   std::uint8_t(info.nodeId & 0xFF));
+    if (!channel_)
+        return Failed(SessionFailure::OpenFailed, FormatMessageText(texts::kListedOpenFailed, unsigned(device),
+                                                                    unsigned(unit), texts::kOpenFailed));
+    openedAs_ = RowSource{false, std::wstring(), device, unit};
+    return Succeeded();
 }
 
 SessionResult UnitSession::ParseTypedGuid(const std::wstring& text, Guid& guid)
@@ -171,12 +167,12 @@ SessionResult UnitSession::TypedUnitInfo(std::wstring& line) const
     if (!channel_ || channel_->deviceInfo.friendlyName[0] == 0)
         return Succeeded();
     const DeviceInfo& info = channel_->deviceInfo;
-    return Converting([&] {
-        const std::wstring name = DecodeAnsiText(GetRuntime(), info.friendlyName, sizeof info.friendlyName);
-        line = FormatMessageText(texts::kTypedUnitInfo, unsigned(info.vendorId), unsigned(info.productId),
-                                 int(channel_->nodeId), name.c_str());
-        return Succeeded();
-    });
+    const Converted<std::wstring> name = DecodeAnsiText(GetRuntime(), info.friendlyName, sizeof info.friendlyName);
+    if (!name)
+        return Refused(name);
+    line = FormatMessageText(texts::kTypedUnitInfo, unsigned(info.vendorId), unsigned(info.productId),
+                             int(channel_->nodeId), name.value.c_str());
+    return Succeeded();
 }
 
 SessionResult UnitSession::CheckSelectorText(const std::wstring& text, std::uint8_t& selector)
@@ -217,14 +213,13 @@ SessionResult UnitSession::Prepare(const std::wstring& csText, bool* probed)
     }
     // The selector and the length display keep what they held.
     const HResult result = channel_->lastResult;
-    return Converting([&] {
-        char buffer[128] = {};
-        FormatSystemError(GetRuntime(), std::uint32_t(result), buffer, sizeof buffer);
-        return Failed(SessionFailure::LengthProbe,
-                      FormatMessageText(texts::kLengthProbeFailed,
-                                        DecodeAnsiText(GetRuntime(), buffer, sizeof buffer).c_str()),
-                      result);
-    });
+    char buffer[128] = {};
+    FormatSystemError(GetRuntime(), std::uint32_t(result), buffer, sizeof buffer);
+    const Converted<std::wstring> system = DecodeAnsiText(GetRuntime(), buffer, sizeof buffer);
+    if (!system)
+        return Refused(system);
+    return Failed(SessionFailure::LengthProbe, FormatMessageText(texts::kLengthProbeFailed, system.value.c_str()),
+                  result);
 }
 
 SessionResult UnitSession::CheckSendText(const std::wstring& text)
@@ -244,11 +239,12 @@ SessionResult UnitSession::DescribeSource(const RowSource& source, std::wstring&
         if (!channel_ || channel_->deviceInfo.friendlyName[0] == 0)
             return Succeeded();
         const DeviceInfo& info = channel_->deviceInfo;
-        return Converting([&] {
-            device = DecodeAnsiText(GetRuntime(), info.friendlyName, sizeof info.friendlyName);
-            xuGuid = source.typedText;
-            return Succeeded();
-        });
+        Converted<std::wstring> name = DecodeAnsiText(GetRuntime(), info.friendlyName, sizeof info.friendlyName);
+        if (!name)
+            return Refused(name);
+        device = std::move(name.value);
+        xuGuid = source.typedText;
+        return Succeeded();
     }
     const DeviceTableEntry* entry = table_.Device(source.device);
     const ExtensionUnitInfo* unit = table_.Unit(source.device, source.unit);
@@ -276,10 +272,11 @@ void UnitSession::ClearBuffer() { std::memset(buffer_.get(), 0, kTransferBufferS
 SessionResult UnitSession::BuildSendData(const std::wstring& text, bool hexMode, std::wstring& dataString)
 {
     ClearBuffer();
-    return Converting([&] {
-        dataString = ::norvik::BuildSendData(GetRuntime(), text, hexMode, buffer_.get(), csLength_);
-        return Succeeded();
-    });
+    Converted<std::wstring> data = ::norvik::BuildSendData(GetRuntime(), text, hexMode, buffer_.get(), csLength_);
+    if (!data)
+        return Refused(data);
+    dataString = std::move(data.value);
+    return Succeeded();
 }
 
 SessionResult UnitSession::Request(bool isSet)
@@ -298,19 +295,22 @@ std::wstring UnitSession::HexCellText() const
 
 SessionResult UnitSession::FailureCellText(const wchar_t* failureText, std::wstring& cell) const
 {
-    return Converting([&] {
-        cell = ::norvik::FailureCellText(GetRuntime(), failureText, channel_ != nullptr,
-                                         channel_ ? channel_->lastResult : 0);
-        return Succeeded();
-    });
+    Converted<std::wstring> text = ::norvik::FailureCellText(GetRuntime(), failureText, channel_ != nullptr,
+                                                             channel_ ? channel_->lastResult : 0);
+    if (!text)
+        return Refused(text);
+    cell = std::move(text.value);
+    return Succeeded();
 }
 
 SessionResult UnitSession::ReceivedText(std::wstring& text) const
 {
-    return Converting([&] {
-        text = DecodeAnsiText(GetRuntime(), reinterpret_cast<const char*>(buffer_.get()), csLength_);
-        return Succeeded();
-    });
+    Converted<std::wstring> received =
+        DecodeAnsiText(GetRuntime(), reinterpret_cast<const char*>(buffer_.get()), csLength_);
+    if (!received)
+        return Refused(received);
+    text = std::move(received.value);
+    return Succeeded();
 }
 
 SessionResult UnitSession::Finish(bool isSet, TransferRecord& record)
@@ -366,12 +366,16 @@ SessionResult UnitSession::CsvBytes(const std::vector<std::wstring>& titles,
                                     const std::vector<std::vector<std::wstring>>& rows, std::string& bytes) const
 {
     bytes.clear();
-    return Converting([&] {
-        bytes = CsvLine(GetRuntime(), titles);
-        for (const auto& cells : rows)
-            bytes += CsvLine(GetRuntime(), cells);
-        return Succeeded();
-    });
+    Converted<std::string> line = CsvLine(GetRuntime(), titles);
+    std::string all = line.value;
+    for (std::size_t r = 0; r < rows.size() && line; ++r) {
+        line = CsvLine(GetRuntime(), rows[r]);
+        all += line.value;
+    }
+    if (!line)
+        return Refused(line);
+    bytes = std::move(all);
+    return Succeeded();
 }
 
 SessionResult UnitSession::SaveCsv(const std::vector<std::wstring>& titles,
@@ -392,21 +396,21 @@ SessionResult UnitSession::SaveCsvAs(const std::wstring& name, const std::vector
         return Failed(SessionFailure::FileNotCreated, FormatMessageText(texts::kCreateFileFailed, name.c_str()));
     // A failed write or close is detected: the incomplete file is removed.
     bool written = false;
-    SessionResult converted = Converting([&] {
-        std::vector<std::wstring> cells = titles;
-        const std::string header = CsvLine(runtime, cells);
-        written = file->Write(header.data(), header.size());
+    Converted<std::string> line = CsvLine(runtime, titles);
+    if (line) {
+        written = file->Write(line.value.data(), line.value.size());
         for (std::size_t r = 0; r < rows.size() && written; ++r) {
-            const std::string line = CsvLine(runtime, rows[r]);
-            written = file->Write(line.data(), line.size());
+            line = CsvLine(runtime, rows[r]);
+            if (!line)
+                break;
+            written = file->Write(line.value.data(), line.value.size());
         }
-        return Succeeded();
-    });
+    }
     const bool closed = file->Close();
     file.reset();
-    if (!converted) {
+    if (!line) {
         runtime.RemoveFile(name);
-        return converted;
+        return Refused(line);
     }
     if (!written || !closed) {
         runtime.RemoveFile(name);

@@ -104,6 +104,16 @@ int WriteAll(int fd, const std::string& bytes)
 
 std::string Describe(int error) { return std::strerror(error); }
 
+// The line's bytes; a cell the code page refuses stops the run, as a failed
+// step does, before anything of the line is written.
+std::string LineBytes(Runtime& runtime, const std::vector<std::wstring>& cells)
+{
+    Converted<std::string> line = CsvLine(runtime, cells);
+    if (!line)
+        FailRequest(std::string("norvikctl: a text conversion failed: ") + line.reason);
+    return std::move(line.value);
+}
+
 }  // namespace
 
 CsvLog::Descriptor::~Descriptor()
@@ -115,7 +125,7 @@ CsvLog::Descriptor::~Descriptor()
 CsvLog::CsvLog(Runtime& runtime, const std::string& path)
     : runtime_(runtime),
       path_(path),
-      header_(CsvLine(runtime, LogColumnTitles())),
+      header_(LineBytes(runtime, LogColumnTitles())),
       rows_(std::string_view(header_).substr(0, header_.size() - 2))
 {
     const std::string refusal = "norvikctl: cannot log to " + path + ": it is ";
@@ -185,7 +195,7 @@ void CsvLog::Append(const std::vector<std::wstring>& cells)
     std::vector<std::wstring> row = cells;
     if (!row.empty())
         row[0] = std::to_wstring(nextLine_);
-    Write(before + CsvLine(runtime_, row));
+    Write(before + LineBytes(runtime_, row));
     ++nextLine_;
 }
 

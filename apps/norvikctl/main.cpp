@@ -15,7 +15,6 @@
 #include "apps/norvikctl/Commands.h"
 #include "apps/norvikctl/CtlError.h"
 #include "apps/norvikctl/EmptyValues.h"
-#include "session/Codecs.h"
 
 using namespace norvik::ctl;
 
@@ -163,8 +162,6 @@ int main(int argc, char** argv)
         status = Run(argc, argv);
     } catch (const CtlError& error) {
         status = Stop(error.exitCode, error.message);
-    } catch (const norvik::ConversionError& error) {
-        status = Stop(kExitFailed, std::string("norvikctl: a text conversion failed: ") + error.what());
     } catch (const std::bad_alloc&) {
         status = Stop(kExitFailed, "norvikctl: out of memory");
     } catch (const std::exception& error) {

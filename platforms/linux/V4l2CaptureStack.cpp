@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,20 @@ struct V4l2CaptureStack::Environment {
 namespace {
 
 using Environment = V4l2CaptureStack::Environment;
+
+// Runs one call of the port. Running out of memory anywhere in it answers
+// E_OUTOFMEMORY, as the COM interfaces this stack stands in for do, instead
+// of a std::bad_alloc across the port. A call that hands out an interface
+// sets it to null before it allocates, so a failed one hands out nothing.
+template <class Call>
+HResult Answer(Call&& call) noexcept
+{
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        return hr::kOutOfMemory;
+    }
+}
 
 bool IsDeviceGone(int error) { return error == ENODEV || error == ENXIO || error == ESHUTDOWN; }
 
@@ -68,7 +83,12 @@ public:
                 PrintNodePermissionHint(*environment_->runtime, nodePath_);
             return {nullptr, -fd};
         }
-        open_ = std::make_shared<OpenVideoNode>(environment_->ioctl, fd);
+        try {
+            open_ = std::make_shared<OpenVideoNode>(environment_->ioctl, fd);
+        } catch (const std::bad_alloc&) {
+            environment_->ioctl->Close(fd);  // nothing owns it yet
+            return {nullptr, ENOMEM};
+        }
         return {open_, 0};
     }
 
@@ -133,6 +153,20 @@ public:
         std::uint32_t unused = 0;
         std::uint32_t& count = bytesReturned ? *bytesReturned : unused;
         count = 0;
+        return Answer([&] {
+            const HResult result = Request(property, propertyLength, data, dataLength, count);
+            if (result == hr::kOutOfMemory)
+                count = 0;
+            return result;
+        });
+    }
+
+private:
+    static constexpr std::size_t kUnitInfoOffset = 20;  // bNumControls
+
+    HResult Request(const void* property, std::uint32_t propertyLength, void* data, std::uint32_t dataLength,
+                    std::uint32_t& count)
+    {
         if (!property || propertyLength < sizeof(KsNodeProperty))
             return HResultFromWin32(win32::kInvalidParameter);
         KsNodeProperty request;
@@ -213,9 +247,6 @@ public:
         return hr::kOk;
     }
 
-private:
-    static constexpr std::size_t kUnitInfoOffset = 20;  // bNumControls
-
     // Property id 0 of the unit's own set: what the unit's descriptor says.
     static HResult UnitInfo(const uvc::VideoControlEntity& node, bool isGet, void* data,
                             std::uint32_t dataLength, std::uint32_t& count)
@@ -257,16 +288,22 @@ public:
     {
         if (!out)
             return hr::kPointer;
-        *out = std::make_shared<UvcTopology>(state_);
-        return hr::kOk;
+        *out = nullptr;
+        return Answer([&] {
+            *out = std::make_shared<UvcTopology>(state_);
+            return hr::kOk;
+        });
     }
 
     HResult QueryKsControl(std::shared_ptr<KsControl>* out) override
     {
         if (!out)
             return hr::kPointer;
-        *out = std::make_shared<UvcKsControl>(state_);
-        return hr::kOk;
+        *out = nullptr;
+        return Answer([&] {
+            *out = std::make_shared<UvcKsControl>(state_);
+            return hr::kOk;
+        });
     }
 
 private:
@@ -284,15 +321,17 @@ public:
     {
         if (!value)
             return hr::kPointer;
-        if (name == L"FriendlyName") {
-            *value = friendlyName_;
-            return hr::kOk;
-        }
-        if (name == L"DevicePath") {
-            *value = devicePath_;
-            return hr::kOk;
-        }
-        return HResultFromWin32(win32::kFileNotFound);
+        return Answer([&] {
+            if (name == L"FriendlyName") {
+                *value = friendlyName_;
+                return hr::kOk;
+            }
+            if (name == L"DevicePath") {
+                *value = devicePath_;
+                return hr::kOk;
+            }
+            return HResultFromWin32(win32::kFileNotFound);
+        });
     }
 
 private:
@@ -328,17 +367,21 @@ public:
     {
         if (!name)
             return hr::kPointer;
-        *name = DisplayNameOf(function_.identity);
-        return hr::kOk;
+        return Answer([&] {
+            *name = DisplayNameOf(function_.identity);
+            return hr::kOk;
+        });
     }
 
     HResult BindToStorage(std::shared_ptr<PropertyBag>* out) override
     {
         if (!out)
             return hr::kPointer;
-        *out = std::make_shared<UvcPropertyBag>(function_.friendlyName,
-                                                DevicePathOf(function_.identity));
-        return hr::kOk;
+        *out = nullptr;
+        return Answer([&] {
+            *out = std::make_shared<UvcPropertyBag>(function_.friendlyName, DevicePathOf(function_.identity));
+            return hr::kOk;
+        });
     }
 
     HResult BindToObject(std::shared_ptr<CaptureFilter>* out) override
@@ -346,6 +389,12 @@ public:
         if (!out)
             return hr::kPointer;
         *out = nullptr;
+        return Answer([&] { return Bind(out); });
+    }
+
+private:
+    HResult Bind(std::shared_ptr<CaptureFilter>* out)
+    {
         const sysfs::UsbTree tree(environment_->paths.sysfsRoot);
         auto interfaceName = FindFunctionInterface(tree, function_.identity);
         if (!interfaceName)
@@ -364,7 +413,6 @@ public:
         return hr::kOk;
     }
 
-private:
     std::shared_ptr<const Environment> environment_;
     VideoFunction function_;
 };
@@ -387,12 +435,16 @@ public:
     {
         if (!out)
             return hr::kPointer;
-        if (next_ >= functions_.size()) {
-            *out = nullptr;
+        *out = nullptr;
+        if (next_ >= functions_.size())
             return hr::kFalse;
-        }
-        *out = std::make_shared<UvcMoniker>(environment_, functions_[next_++]);
-        return hr::kOk;
+        // A moniker that cannot be had is not skipped: the next call tries
+        // the same function again.
+        return Answer([&] {
+            *out = std::make_shared<UvcMoniker>(environment_, functions_[next_]);
+            ++next_;
+            return hr::kOk;
+        });
     }
 
 private:
@@ -416,12 +468,14 @@ public:
         *out = nullptr;
         if (category != guids::kVideoInputDeviceCategory)
             return hr::kFalse;
-        auto functions = ScanVideoFunctions(environment_->paths, *environment_->ioctl,
-                                            *environment_->runtime, true);
-        if (functions.empty())
-            return hr::kFalse;
-        *out = std::make_shared<UvcMonikerEnumerator>(environment_, std::move(functions));
-        return hr::kOk;
+        return Answer([&] {
+            auto functions = ScanVideoFunctions(environment_->paths, *environment_->ioctl,
+                                                *environment_->runtime, true);
+            if (functions.empty())
+                return hr::kFalse;
+            *out = std::make_shared<UvcMonikerEnumerator>(environment_, std::move(functions));
+            return hr::kOk;
+        });
     }
 
 private:
@@ -445,16 +499,22 @@ HResult V4l2CaptureStack::CreateDeviceEnumerator(std::shared_ptr<DeviceEnumerato
 {
     if (!out)
         return hr::kPointer;
-    *out = std::make_shared<UvcDeviceEnumerator>(environment_);
-    return hr::kOk;
+    *out = nullptr;
+    return Answer([&] {
+        *out = std::make_shared<UvcDeviceEnumerator>(environment_);
+        return hr::kOk;
+    });
 }
 
 HResult V4l2CaptureStack::CreateBindContext(std::shared_ptr<BindContext>* out)
 {
     if (!out)
         return hr::kPointer;
-    *out = std::make_shared<PlainBindContext>();
-    return hr::kOk;
+    *out = nullptr;
+    return Answer([&] {
+        *out = std::make_shared<PlainBindContext>();
+        return hr::kOk;
+    });
 }
 
 HResult V4l2CaptureStack::ParseDisplayName(BindContext&, const std::wstring& displayName,
@@ -463,18 +523,20 @@ HResult V4l2CaptureStack::ParseDisplayName(BindContext&, const std::wstring& dis
     if (!out)
         return hr::kPointer;
     *out = nullptr;
-    auto identity = ParseFunctionIdentity(displayName);
-    if (!identity)
-        return kMkESyntax;
-    // Quietly: the device's own requests say so if its node is not readable.
-    for (auto& function : ScanVideoFunctions(environment_->paths, *environment_->ioctl,
-                                             *environment_->runtime, false)) {
-        if (function.identity == *identity) {
-            *out = std::make_shared<UvcMoniker>(environment_, std::move(function));
-            return hr::kOk;
+    return Answer([&] {
+        auto identity = ParseFunctionIdentity(displayName);
+        if (!identity)
+            return kMkESyntax;
+        // Quietly: the device's own requests say so if its node is not readable.
+        for (auto& function : ScanVideoFunctions(environment_->paths, *environment_->ioctl,
+                                                 *environment_->runtime, false)) {
+            if (function.identity == *identity) {
+                *out = std::make_shared<UvcMoniker>(environment_, std::move(function));
+                return hr::kOk;
+            }
         }
-    }
-    return kMkENoObject;
+        return kMkENoObject;
+    });
 }
 
 }  // namespace norvik

@@ -307,5 +307,32 @@ TEST_F(CsvLogTest, AFifoWhoseReaderLeftFailsTheWriteInsteadOfEndingTheProcess)
     }
 }
 
+// A row or header the code page refuses stops the run with the reason, as
+// a failed step does, and leaves the file as it was.
+TEST_F(CsvLogTest, ARefusedConversionStopsTheRunAndWritesNothing)
+{
+    const std::string path = WriteFile("log.csv", kHeader);
+    ctl::CsvLog log(runtime_, path);
+    runtime_.SetRefuseConversions(true);
+    const std::string refused = "norvikctl: a text conversion failed: the text cannot be converted to the ANSI code page";
+    try {
+        log.Append(row_);
+        ADD_FAILURE() << "the row was written";
+    } catch (const ctl::CtlError& error) {
+        EXPECT_EQ(error.exitCode, ctl::kExitFailed);
+        EXPECT_EQ(error.message, refused);
+    }
+    EXPECT_EQ(ReadFileBytes(path), kHeader);
+
+    const std::string fresh = Path("fresh.csv").string();
+    try {
+        ctl::CsvLog refusedLog(runtime_, fresh);
+        ADD_FAILURE() << "the header was written";
+    } catch (const ctl::CtlError& error) {
+        EXPECT_EQ(error.message, refused);
+    }
+    EXPECT_FALSE(std::filesystem::exists(fresh));
+}
+
 }  // namespace
 }  // namespace norvik::testing

@@ -385,7 +385,7 @@ TEST(TransferLog, SavesTheRecordsAsCsvAndClears)
     w.Click(ids::kSaveLogButton);
     EXPECT_EQ(f.LastMessage(), L"保存 20240307-140509-4.csv 成功");
 
-    const std::string failure = EncodeAnsiText(f.runtime, f.Cell(2, 2));
+    const std::string failure = EncodeAnsiText(f.runtime, f.Cell(2, 2)).value;
     const std::string expected =
         "Line, Direct, Data(HEX), Data(String), Device, XU guid, \r\n"
         "1, SET CS=1, 41 42, AB, Bench Cam, {11111111-2222-3333-4455-66778899AABB}, \r\n"

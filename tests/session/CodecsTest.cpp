@@ -85,30 +85,42 @@ TEST(CodecsPrintable, EveryNonGraphicByteIsAFullStop)
 TEST(CodecsAnsi, EncodesThroughCodePage936)
 {
     FakeRuntime runtime;
-    EXPECT_EQ(EncodeAnsiText(runtime, L"ABCD"), "ABCD");
-    EXPECT_EQ(EncodeAnsiText(runtime, L"\x4E2D"), "\xD6\xD0");  // 中: two bytes
-    EXPECT_EQ(EncodeAnsiText(runtime, L"a\x0E01" L"b"), "a?b");  // Thai: not in code page 936
+    EXPECT_EQ(EncodeAnsiText(runtime, L"ABCD").value, "ABCD");
+    EXPECT_EQ(EncodeAnsiText(runtime, L"\x4E2D").value, "\xD6\xD0");  // 中: two bytes
+    EXPECT_EQ(EncodeAnsiText(runtime, L"a\x0E01" L"b").value, "a?b");  // Thai: not in code page 936
     // The result ends at the first zero the conversion produced.
-    EXPECT_EQ(EncodeAnsiText(runtime, std::wstring(L"ab\0cd", 5)), "ab");
+    EXPECT_EQ(EncodeAnsiText(runtime, std::wstring(L"ab\0cd", 5)).value, "ab");
 }
 
 TEST(CodecsAnsi, DecodesUpToTheFirstZeroAndNeverPastTheBuffer)
 {
     FakeRuntime runtime;
     const char bytes[] = {'A', 'B', '\0', 'C'};
-    EXPECT_EQ(DecodeAnsiText(runtime, bytes, sizeof bytes), L"AB");
-    EXPECT_EQ(DecodeAnsiText(runtime, "\0AB", 3), L"");
+    EXPECT_EQ(DecodeAnsiText(runtime, bytes, sizeof bytes).value, L"AB");
+    EXPECT_EQ(DecodeAnsiText(runtime, "\0AB", 3).value, L"");
     const char unterminated[] = {'x', 'y', 'z'};
-    EXPECT_EQ(DecodeAnsiText(runtime, unterminated, 2), L"xy");
-    EXPECT_EQ(DecodeAnsiText(runtime, "\xD6\xD0\xCE\xC4", 4), L"\x4E2D\x6587");
+    EXPECT_EQ(DecodeAnsiText(runtime, unterminated, 2).value, L"xy");
+    EXPECT_EQ(DecodeAnsiText(runtime, "\xD6\xD0\xCE\xC4", 4).value, L"\x4E2D\x6587");
 }
 
-TEST(CodecsAnsi, ARefusedConversionThrows)
+TEST(CodecsAnsi, ARefusedConversionIsAValueWithTheSystemText)
 {
     FakeRuntime runtime;
     runtime.SetRefuseConversions(true);
-    EXPECT_THROW(EncodeAnsiText(runtime, L"abc"), ConversionError);
-    EXPECT_THROW(DecodeAnsiText(runtime, "abc", 3), ConversionError);
+    const std::wstring system = TrimTrailingWhiteSpace(*runtime.SystemErrorTextWide(87));
+    Converted<std::string> encoded;
+    EXPECT_NO_THROW(encoded = EncodeAnsiText(runtime, L"abc"));
+    EXPECT_FALSE(encoded);
+    EXPECT_TRUE(encoded.value.empty());
+    EXPECT_EQ(encoded.failureText, system);
+    EXPECT_STREQ(encoded.reason, "the text cannot be converted to the ANSI code page");
+    Converted<std::wstring> decoded;
+    EXPECT_NO_THROW(decoded = DecodeAnsiText(runtime, "abc", 3));
+    EXPECT_FALSE(decoded);
+    EXPECT_EQ(decoded.failureText, system);
+    EXPECT_STREQ(decoded.reason, "the text cannot be converted from the ANSI code page");
+    // Nothing to convert is never refused.
+    EXPECT_TRUE(DecodeAnsiText(runtime, "abc", 0));
 }
 
 TEST(CodecsText, TrimsOnlyTrailingWhiteSpace)

@@ -75,27 +75,27 @@ TEST(CsvFormat, NameLineAndCells)
     EXPECT_EQ(CsvFileName(t), L"20240307-140509-4.csv");
 
     FakeRuntime runtime;
-    EXPECT_EQ(CsvLine(runtime, {L"1", L"GET CS=2", L"", L"a,b"}), "1, GET CS=2, , a,b, \r\n");
+    EXPECT_EQ(CsvLine(runtime, {L"1", L"GET CS=2", L"", L"a,b"}).value, "1, GET CS=2, , a,b, \r\n");
     // Chinese text is written in the ANSI code page (936): two bytes each.
-    EXPECT_EQ(CsvLine(runtime, {L"中"}), "\xD6\xD0, \r\n");
+    EXPECT_EQ(CsvLine(runtime, {L"中"}).value, "\xD6\xD0, \r\n");
 }
 
 TEST(BuildSendData, PadsOrCutsToTheControlLength)
 {
     FakeRuntime runtime;
     std::uint8_t buffer[8] = {};
-    EXPECT_EQ(BuildSendData(runtime, L"ABCD", false, buffer, 2), L"AB");
+    EXPECT_EQ(BuildSendData(runtime, L"ABCD", false, buffer, 2).value, L"AB");
     EXPECT_EQ(buffer[0], 0x41);
     EXPECT_EQ(buffer[1], 0x42);
     EXPECT_EQ(buffer[2], 0);
 
     std::uint8_t six[8] = {};
-    EXPECT_EQ(BuildSendData(runtime, L"ABCD", false, six, 6), L"ABCD");
+    EXPECT_EQ(BuildSendData(runtime, L"ABCD", false, six, 6).value, L"ABCD");
     EXPECT_EQ(six[3], 0x44);
     EXPECT_EQ(six[4], 0);
 
     std::uint8_t hex[8] = {};
-    EXPECT_EQ(BuildSendData(runtime, L"0x01, 0x02", true, hex, 4), L"....");
+    EXPECT_EQ(BuildSendData(runtime, L"0x01, 0x02", true, hex, 4).value, L"....");
     EXPECT_EQ(hex[0], 1);
     EXPECT_EQ(hex[1], 2);
     EXPECT_EQ(hex[2], 0);
@@ -106,27 +106,56 @@ TEST(BuildSendData, PadsOrCutsToTheControlLength)
     EXPECT_EQ(singles[1], 0);
 
     std::uint8_t blanks[8] = {};
-    EXPECT_EQ(BuildSendData(runtime, L"  ", false, blanks, 2), L"  ");
+    EXPECT_EQ(BuildSendData(runtime, L"  ", false, blanks, 2).value, L"  ");
     EXPECT_EQ(blanks[0], 0x20);
 }
 
 TEST(FailureCellText, AppendsTheSystemTextWithoutItsLineEnd)
 {
     FakeRuntime runtime;
-    const std::wstring timedOut = FailureCellText(runtime, L"GET数据失败", true, 0x102);
+    const std::wstring timedOut = FailureCellText(runtime, L"GET数据失败", true, 0x102).value;
     EXPECT_EQ(timedOut.rfind(L"GET数据失败 错误码0x00000102: ", 0), 0u);
     EXPECT_NE(timedOut.back(), L'\n');
     EXPECT_NE(timedOut.back(), L'\r');
     EXPECT_NE(timedOut.back(), L' ');
     // No channel, or a code without a text: the failure text alone.
-    EXPECT_EQ(FailureCellText(runtime, L"SET数据失败", false, 0x102), L"SET数据失败");
-    EXPECT_EQ(FailureCellText(runtime, L"SET数据失败", true, 0x12345678), L"SET数据失败");
+    EXPECT_EQ(FailureCellText(runtime, L"SET数据失败", false, 0x102).value, L"SET数据失败");
+    EXPECT_EQ(FailureCellText(runtime, L"SET数据失败", true, 0x12345678).value, L"SET数据失败");
 }
 
 TEST(DirectionText, NamesTheSelector)
 {
     EXPECT_EQ(DirectionText(true, 5), L"SET CS=5");
     EXPECT_EQ(DirectionText(false, 255), L"GET CS=255");
+}
+
+// Each step that converts text hands a refusal back as a value with the
+// system's text, never as an exception; steps that convert nothing go on.
+TEST(TransferOpsRefused, EveryConvertingStepReturnsTheRefusal)
+{
+    FakeRuntime runtime;
+    runtime.SetRefuseConversions(true);
+    const std::wstring system = TrimTrailingWhiteSpace(*runtime.SystemErrorTextWide(87));
+
+    std::uint8_t buffer[4] = {};
+    Converted<std::wstring> data;
+    EXPECT_NO_THROW(data = BuildSendData(runtime, L"AB", false, buffer, 4));
+    EXPECT_FALSE(data);
+    EXPECT_EQ(data.failureText, system);
+    EXPECT_EQ(BuildSendData(runtime, L"41 42", true, buffer, 2).value, L"AB");
+
+    Converted<std::wstring> cell;
+    EXPECT_NO_THROW(cell = FailureCellText(runtime, L"GET数据失败", true, 0x102));
+    EXPECT_FALSE(cell);
+    EXPECT_EQ(cell.failureText, system);
+    EXPECT_EQ(FailureCellText(runtime, L"GET数据失败", false, 0x102).value, L"GET数据失败");
+
+    Converted<std::string> line;
+    EXPECT_NO_THROW(line = CsvLine(runtime, {L"1", L"GET CS=2"}));
+    EXPECT_FALSE(line);
+    EXPECT_TRUE(line.value.empty());
+    EXPECT_EQ(line.failureText, system);
+    EXPECT_STREQ(line.reason, "the text cannot be converted to the ANSI code page");
 }
 
 }  // namespace
