@@ -15,40 +15,38 @@ namespace {
 std::atomic<int> abandonedThreads{0};
 
 // Runs requests until told to stop. A request is taken only while the
-// requester still waits for it: once the link is stopped, whatever is left
-// in it was withdrawn and never goes out.
+// requester still waits for it: one it withdrew is never sent.
 void ServeRequests(WorkerLink& link, HResult apartment)
 {
-    std::unique_lock<std::mutex> guard(link.mutex, std::defer_lock);
     for (;;) {
         const std::uint32_t seen = link.go.load(std::memory_order_acquire);
-        guard.lock();
-        if (link.stop)
+        if (link.stop.load(std::memory_order_acquire))
             return;
-        if (!link.request) {
-            guard.unlock();
+        std::uint32_t handed = kSlotHanded;
+        if (!link.slot.compare_exchange_strong(handed, kSlotTaken, std::memory_order_acq_rel)) {
             link.go.wait(seen, std::memory_order_acquire);
             continue;
         }
         std::shared_ptr<WorkerRequest> request = std::move(link.request);
         const WorkerTask task = link.task;
-        guard.unlock();
         if (!task)
-            continue;  // nothing to run: no done signal
+            continue;  // nothing to run: no answer
         if (Succeeded(apartment))
             task(*request);
         else
             request->result = apartment;  // no call from outside the apartment
-        guard.lock();
-        request->done.store(true, std::memory_order_release);
         request.reset();  // the block is the requester's again
-        const bool stop = link.stop;
-        // Signalled after unlocking, so that the woken requester does not
-        // run into the mutex still held here.
-        guard.unlock();
-        link.done.notify_one();
-        if (stop)
-            return;
+        link.slot.store(kSlotEmpty, std::memory_order_release);
+        link.answers.fetch_add(1, std::memory_order_release);
+        // Either the requester sees the new answer count before it sleeps,
+        // or this sees that it waits (each side writes, then reads the
+        // other's word).
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (link.requesterWaits.load(std::memory_order_relaxed)) {
+            const std::lock_guard<std::mutex> guard(link.mutex);
+            if (!link.stop.load(std::memory_order_relaxed))
+                link.runtime->WakeValue(link.answers);
+        }
     }
 }
 
@@ -60,22 +58,17 @@ void ServeRequests(WorkerLink& link, HResult apartment)
 // is counted until its very end.
 void WorkerThreadMain(std::shared_ptr<WorkerLink> link, CaptureStack* stack)
 {
-    bool stopped = false;
-    {
-        std::lock_guard<std::mutex> guard(link->mutex);
-        stopped = link->stop;
-    }
-    if (!stopped) {
+    if (!link->stop.load(std::memory_order_acquire)) {
         std::unique_ptr<ThreadApartment> apartment;
         const HResult entered = stack->EnterThreadApartment(&apartment);
         ServeRequests(*link, entered);
     }
-    std::lock_guard<std::mutex> guard(link->mutex);
+    const std::lock_guard<std::mutex> guard(link->mutex);
     if (link->abandoned)
         abandonedThreads.fetch_sub(1);
 }
 
-// Moves the go signal on and wakes the thread if it sleeps on it.
+// Moves the go signal on and wakes the thread if it waits on it.
 void SignalGo(WorkerLink& link)
 {
     link.go.fetch_add(1, std::memory_order_release);
@@ -87,8 +80,8 @@ void SignalGo(WorkerLink& link)
 void StopLink(WorkerLink& link)
 {
     {
-        std::lock_guard<std::mutex> guard(link.mutex);
-        link.stop = true;
+        const std::lock_guard<std::mutex> guard(link.mutex);
+        link.stop.store(true, std::memory_order_release);
     }
     SignalGo(link);
 }
@@ -148,7 +141,6 @@ WorkerRequest& PrepareRequest(ChannelWorker& worker, const XuChannel& channel)
     // the channel holds, as a call on the channel's own field would.
     request.bytesReturned = channel.bytesReturned;
     request.result = HResult(kWaitTimeout);
-    request.done.store(false, std::memory_order_relaxed);
     return request;
 }
 
@@ -159,8 +151,8 @@ bool Abandon(Runtime& runtime, ChannelWorker& worker)
 {
     if (worker.link) {
         {
-            std::lock_guard<std::mutex> guard(worker.link->mutex);
-            worker.link->stop = true;
+            const std::lock_guard<std::mutex> guard(worker.link->mutex);
+            worker.link->stop.store(true, std::memory_order_release);
             worker.link->abandoned = true;
             abandonedThreads.fetch_add(1);
         }
@@ -196,6 +188,7 @@ bool RunOnWorker(ChannelPorts& ports, ChannelWorker* worker, XuChannel* channel)
             return false;
         }
         auto link = std::make_shared<WorkerLink>();
+        link->runtime = &runtime;
         try {
             worker->thread = std::thread(WorkerThreadMain, link, &ports.captureStack);
         } catch (const std::system_error&) {
@@ -206,38 +199,33 @@ bool RunOnWorker(ChannelPorts& ports, ChannelWorker* worker, XuChannel* channel)
     }
     WorkerLink& link = *worker->link;
 
-    std::unique_lock<std::mutex> guard(link.mutex);
+    // The slot is empty: task and request are this side's to fill.
     link.task = worker->task;
     link.request = worker->context;
-    // Signalled after unlocking, so that the woken thread does not run into
-    // the mutex still held here.
-    guard.unlock();
+    const std::uint32_t answered = link.answers.load(std::memory_order_relaxed);
+    link.slot.store(kSlotHanded, std::memory_order_release);
     SignalGo(link);
-    guard.lock();
-    const WaitCondition answered{
-        [](const void* r) {
-            return static_cast<const WorkerRequest*>(r)->done.load(std::memory_order_relaxed);
-        },
-        &request};
+
+    link.requesterWaits.store(true, std::memory_order_relaxed);
+    // Pairs with the thread's fence after it moves answers on.
+    std::atomic_thread_fence(std::memory_order_seq_cst);
     bool inTime = false;
     try {
-        inTime = runtime.WaitForSignal(link.done, guard, kWorkerTimeLimitMs, answered);
+        inTime = runtime.WaitForValue(link.answers, answered, kWorkerTimeLimitMs);
     } catch (...) {
         // A wait that failed ends as one that ran out: the request is handed
         // over, so it must be withdrawn or abandoned all the same.
-        if (!guard.owns_lock())
-            guard.lock();
     }
+    link.requesterWaits.store(false, std::memory_order_relaxed);
     if (!inTime) {
-        // Withdrawn while the thread cannot take it in between: a request it
-        // has not taken never goes out. One it has taken is in the driver;
-        // its answer stays in the request block.
-        if (link.request.get() == &request)
+        // Withdrawn unless the thread has taken it: a request it has not
+        // taken never goes out. One it has taken is in the driver; its
+        // answer stays in the request block.
+        std::uint32_t handed = kSlotHanded;
+        if (link.slot.compare_exchange_strong(handed, kSlotEmpty, std::memory_order_acq_rel))
             link.request.reset();
-        guard.unlock();
         return Abandon(runtime, *worker);
     }
-    guard.unlock();
 
     channel->lastResult = request.result;
     channel->bytesReturned = request.bytesReturned;

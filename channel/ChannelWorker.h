@@ -12,7 +12,6 @@
 // running is bounded instead.
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -50,29 +49,48 @@ struct WorkerRequest {
     std::shared_ptr<KsControl> control;
     std::uint32_t bytesReturned = 0;
     HResult result = HResult(kWaitTimeout);
-    // Set under the mutex of the WorkerLink it was handed to, after every
-    // other field; the waiting requester reads it under the same mutex.
-    std::atomic<bool> done{false};
 };
 
 // The work run on the worker thread for one request.
 using WorkerTask = void (*)(WorkerRequest& request);
 
-// What one worker thread shares with its requester: the go and done signals
-// and the slot a request is handed over in. Each thread has its own link, so
-// a done signal from an abandoned thread can never end a later request's
-// wait.
+// Where a request handed over stands (WorkerLink::slot).
+enum WorkerSlot : std::uint32_t {
+    kSlotEmpty = 0,   // nothing handed over; task and request are the requester's
+    kSlotHanded = 1,  // handed over and not taken: the requester may still withdraw it
+    kSlotTaken = 2,   // the thread works on it
+};
+
+// What one worker thread shares with its requester. Each thread has its own
+// link, so an answer from an abandoned thread can never end a later
+// request's wait.
+//
+// A hand-off takes no lock: the requester fills task and request, marks the
+// slot handed and moves `go` on; the thread takes the slot (handed to
+// taken, so a withdrawal and a take cannot both succeed), runs the task,
+// empties the slot and moves `answers` on. Each side sleeps only when the
+// other has nothing for it yet, and each wakes the other only when it
+// sleeps, so a round trip costs at most one wake-up each way.
 struct WorkerLink {
+    // Guards stop and abandoned, and the thread's wake of the requester, so
+    // that a requester that gave up (and may be gone with its runtime) is
+    // never woken.
     std::mutex mutex;
-    // The go signal: moved on, after unlocking, by every change the thread
-    // must look at (a request handed over, stop). The thread blocks on it
-    // only when it found nothing to do since the value it last saw, so a
-    // hand-off to a waiting thread costs one wake-up and nothing else.
+    // The go signal: moved on by every change the thread must look at (a
+    // request handed over, stop). The thread blocks on it (std::atomic
+    // wait) only when it found nothing to do since the value it last saw.
     std::atomic<std::uint32_t> go{0};
-    std::condition_variable done;
+    std::atomic<std::uint32_t> slot{kSlotEmpty};
+    // Moved on by the thread after each answer; the requester waits on it
+    // through the runtime's timed wait.
+    std::atomic<std::uint32_t> answers{0};
+    // True while the requester waits (or is about to wait) on answers: only
+    // then does the thread wake it.
+    std::atomic<bool> requesterWaits{false};
+    Runtime* runtime = nullptr;  // whose WakeValue matches the requester's wait
     WorkerTask task = nullptr;
-    std::shared_ptr<WorkerRequest> request;  // handed over; null once taken or withdrawn
-    bool stop = false;  // set on abandonment and at close: take nothing more, leave
+    std::shared_ptr<WorkerRequest> request;  // handed over; moved out by the thread as it takes it
+    std::atomic<bool> stop{false};  // set on abandonment and at close: take nothing more, leave
     bool abandoned = false;  // counted in AbandonedWorkerThreads() until the thread ends
 };
 

@@ -4,6 +4,7 @@
 // Windows runtime, and the test runtime (platforms/sim/FakeRuntime), which
 // runs on a manual clock and keeps files and output in memory.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -38,14 +39,6 @@ public:
     virtual bool Close() = 0;
 };
 
-// What a timed wait waits for: ready(context), read with the wait's lock
-// held. A plain function and a pointer, so that a wait costs no allocation.
-struct WaitCondition {
-    bool (*ready)(const void* context) = nullptr;
-    const void* context = nullptr;
-    bool operator()() const { return ready(context); }
-};
-
 class Runtime {
 public:
     virtual ~Runtime() = default;
@@ -65,18 +58,18 @@ public:
     virtual void Sleep(std::uint32_t milliseconds) = 0;
     virtual LocalTime Now() = 0;
 
-    // Waits on `signal` until `condition` holds or `milliseconds` have passed
-    // (WaitForSingleObject with a limit). `lock` holds the mutex that guards
-    // the condition on entry and on return. True when the condition holds.
-    // The platforms wait in real time; the test runtime decides itself when
-    // the time runs out.
-    virtual bool WaitForSignal(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
-                               std::uint32_t milliseconds, WaitCondition condition)
-    {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-        return signal.wait_until(lock, deadline, condition);
-    }
+    // Waits until `word` no longer holds `expected` or `milliseconds` have
+    // passed (WaitOnAddress with a limit). True when the value differs on
+    // return, false when the time ran out with it unchanged. A change is
+    // seen at once only if the thread that made it calls WakeValue after it;
+    // the caller decides when that is needed. The platforms wait in real
+    // time on the address itself; the test runtime decides itself when the
+    // time runs out. The default here parks on one process-wide mutex and
+    // condition variable.
+    virtual bool WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t expected,
+                              std::uint32_t milliseconds);
+    // Wakes the thread waiting on `word` in WaitForValue, if any.
+    virtual void WakeValue(std::atomic<std::uint32_t>& word);
 
     // Private-profile (INI) access with the Windows semantics: a missing file,
     // section or key gives the default; a non-numeric integer reads as 0; a

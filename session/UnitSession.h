@@ -175,6 +175,8 @@ public:
     // Zero-fills the buffer and puts the text's bytes at its start, exactly
     // the control's length; dataString gets their text.
     SessionResult BuildSendData(const std::wstring& text, bool hexMode, std::wstring& dataString);
+    // Zero-fills the bytes of the buffer a request with the current length
+    // uses.
     void ClearBuffer();
     // One SET or GET of the buffer with the current selector and length.
     // Failure: Request, with the channel's result code.

@@ -1,6 +1,8 @@
 #include "platforms/linux/PosixRuntime.h"
 
 #include <fcntl.h>
+#include <linux/futex.h>
+#include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -201,6 +203,49 @@ void PosixRuntime::Sleep(std::uint32_t milliseconds)
     timespec remaining{};
     while (::nanosleep(&request, &remaining) != 0 && errno == EINTR)
         request = remaining;
+}
+
+namespace {
+
+long Futex(const std::atomic<std::uint32_t>& word, int operation, std::uint32_t value,
+           const timespec* timeout)
+{
+    static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
+    return ::syscall(SYS_futex, reinterpret_cast<const std::uint32_t*>(&word),
+                     operation | FUTEX_PRIVATE_FLAG, value, timeout, nullptr, 0);
+}
+
+std::int64_t MonotonicNanoseconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+}  // namespace
+
+bool PosixRuntime::WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t expected,
+                                std::uint32_t milliseconds)
+{
+    if (word.load(std::memory_order_acquire) != expected)
+        return true;
+    const std::int64_t deadline = MonotonicNanoseconds() + std::int64_t(milliseconds) * 1000000;
+    for (;;) {
+        const std::int64_t left = deadline - MonotonicNanoseconds();
+        if (left <= 0)
+            return word.load(std::memory_order_acquire) != expected;
+        const timespec timeout{time_t(left / 1000000000), long(left % 1000000000)};
+        // Returns at once (EAGAIN) when the word has already changed; a wake
+        // or a signal (EINTR) may come without a change, so look again.
+        Futex(word, FUTEX_WAIT, expected, &timeout);
+        if (word.load(std::memory_order_acquire) != expected)
+            return true;
+    }
+}
+
+void PosixRuntime::WakeValue(std::atomic<std::uint32_t>& word)
+{
+    Futex(word, FUTEX_WAKE, 1, nullptr);
 }
 
 LocalTime PosixRuntime::Now()

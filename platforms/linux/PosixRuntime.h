@@ -52,6 +52,10 @@ public:
     std::uint32_t TickCount() override;
     void Sleep(std::uint32_t milliseconds) override;
     LocalTime Now() override;
+    // A futex wait on the word itself, and a futex wake.
+    bool WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t expected,
+                      std::uint32_t milliseconds) override;
+    void WakeValue(std::atomic<std::uint32_t>& word) override;
 
     int ReadProfileInt(const std::wstring& section, const std::wstring& key, int defaultValue,
                        const std::wstring& path) override;

@@ -49,12 +49,12 @@ void RelocatedSettingsRuntime::WriteDiagnosticWide(std::wstring_view text) { bas
 bool RelocatedSettingsRuntime::OpenConsole() { return base_.OpenConsole(); }
 std::uint32_t RelocatedSettingsRuntime::TickCount() { return base_.TickCount(); }
 void RelocatedSettingsRuntime::Sleep(std::uint32_t milliseconds) { base_.Sleep(milliseconds); }
-bool RelocatedSettingsRuntime::WaitForSignal(std::condition_variable& signal,
-                                             std::unique_lock<std::mutex>& lock,
-                                             std::uint32_t milliseconds, WaitCondition condition)
+bool RelocatedSettingsRuntime::WaitForValue(const std::atomic<std::uint32_t>& word,
+                                            std::uint32_t expected, std::uint32_t milliseconds)
 {
-    return base_.WaitForSignal(signal, lock, milliseconds, condition);
+    return base_.WaitForValue(word, expected, milliseconds);
 }
+void RelocatedSettingsRuntime::WakeValue(std::atomic<std::uint32_t>& word) { base_.WakeValue(word); }
 LocalTime RelocatedSettingsRuntime::Now() { return base_.Now(); }
 
 int RelocatedSettingsRuntime::ReadProfileInt(const std::wstring& section, const std::wstring& key, int defaultValue,

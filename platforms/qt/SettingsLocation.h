@@ -36,8 +36,9 @@ public:
     std::uint32_t TickCount() override;
     void Sleep(std::uint32_t milliseconds) override;
     LocalTime Now() override;
-    bool WaitForSignal(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
-                       std::uint32_t milliseconds, WaitCondition condition) override;
+    bool WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t expected,
+                      std::uint32_t milliseconds) override;
+    void WakeValue(std::atomic<std::uint32_t>& word) override;
     int ReadProfileInt(const std::wstring& section, const std::wstring& key, int defaultValue,
                        const std::wstring& path) override;
     std::wstring ReadProfileString(const std::wstring& section, const std::wstring& key,

@@ -106,28 +106,25 @@ void FakeRuntime::Sleep(std::uint32_t milliseconds)
     ticks_ += milliseconds;  // wraps at 2^32 like the real tick count
 }
 
-bool FakeRuntime::WaitForSignal(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
-                                std::uint32_t milliseconds, WaitCondition condition)
+bool FakeRuntime::WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t expected,
+                               std::uint32_t milliseconds)
 {
     const std::size_t ordinal = waitCalls_.size();
     waitCalls_.push_back(milliseconds);
     if (const auto planned = timeOuts_.find(ordinal); planned != timeOuts_.end()) {
         const std::function<void()> scene = std::move(planned->second);
         timeOuts_.erase(planned);
-        if (scene) {
-            lock.unlock();
+        if (scene)
             scene();
-            lock.lock();
-        }
-        if (condition())
+        if (word.load(std::memory_order_acquire) != expected)
             return true;
         ticks_ += milliseconds;
         return false;
     }
     if (realTimeWaits_)
-        return Runtime::WaitForSignal(signal, lock, milliseconds, condition);
+        return Runtime::WaitForValue(word, expected, milliseconds);
     // Only a safety net against a test that waits for what never comes.
-    return signal.wait_for(lock, std::chrono::seconds(60), condition);
+    return Runtime::WaitForValue(word, expected, 60000);
 }
 
 void FakeRuntime::TimeOutWait(std::size_t ordinal, std::function<void()> scene)

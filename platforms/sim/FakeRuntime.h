@@ -33,8 +33,8 @@ public:
     std::uint32_t TickCount() override;
     void Sleep(std::uint32_t milliseconds) override;
     LocalTime Now() override;
-    bool WaitForSignal(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
-                       std::uint32_t milliseconds, WaitCondition condition) override;
+    bool WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t expected,
+                      std::uint32_t milliseconds) override;
 
     int ReadProfileInt(const std::wstring& section, const std::wstring& key, int defaultValue,
                        const std::wstring& path) override;
@@ -81,18 +81,17 @@ public:
     const std::vector<std::uint32_t>& SleepCalls() const { return sleepCalls_; }
     std::uint64_t TotalSlept() const;
 
-    // Timed waits (WaitForSignal). By default a wait runs out after its limit
+    // Timed waits (WaitForValue). By default a wait runs out after its limit
     // in real time, as on the platforms: the simulated devices' delays are
     // real time too. With real-time waits off, time never runs out by itself:
-    // a wait lasts until its condition holds, unless a test ends it with
+    // a wait lasts until the value changes, unless a test ends it with
     // TimeOutNextWait. Every wait records its limit; one that runs out moves
     // the tick count on by it.
     void SetRealTimeWaits(bool on) { realTimeWaits_ = on; }
     // Wait number `ordinal` (counted from 0 over every wait served, as in
-    // WaitCalls) runs out unless its condition already holds: at once, with
-    // its lock kept, when `scene` is empty; otherwise after releasing the
-    // lock and running scene(), which returns once the test's situation is
-    // set (say, a worker blocked inside a call).
+    // WaitCalls) runs out unless the value has already changed: at once when
+    // `scene` is empty; otherwise after running scene(), which returns once
+    // the test's situation is set (say, a worker blocked inside a call).
     void TimeOutWait(std::size_t ordinal, std::function<void()> scene = {});
     void TimeOutNextWait(std::function<void()> scene = {})
     {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
+#include <vector>
 
 #include "runtime/Diagnostics.h"
 #include "tests/support/TestRuntime.h"
@@ -40,6 +42,31 @@ TEST(FakeRuntimeClock, NowStepsAndCarries)
     EXPECT_EQ(next.minute, 0);
     EXPECT_EQ(next.hour, 0);
     EXPECT_EQ(next.year, 2024);
+}
+
+TEST(FakeRuntimeClock, TimedWaitsAreRecordedAndEndAsTheTestSays)
+{
+    FakeRuntime runtime;
+    std::atomic<std::uint32_t> word{0};
+    // Real time, on the port's own parking: a change woken from another
+    // thread ends it.
+    std::thread changer([&] {
+        word.store(1);
+        runtime.WakeValue(word);
+    });
+    EXPECT_TRUE(runtime.WaitForValue(word, 0, 60000));
+    changer.join();
+
+    // A planned time-out runs its scene first and ends in time when the
+    // scene made the change; otherwise it moves the clock on by its limit.
+    runtime.SetRealTimeWaits(false);
+    runtime.TimeOutNextWait([&] { word.store(2); });
+    EXPECT_TRUE(runtime.WaitForValue(word, 1, 500));
+    EXPECT_EQ(runtime.TickCount(), 0u);
+    runtime.TimeOutNextWait();
+    EXPECT_FALSE(runtime.WaitForValue(word, 2, 500));
+    EXPECT_EQ(runtime.TickCount(), 500u);
+    EXPECT_EQ(runtime.WaitCalls(), (std::vector<std::uint32_t>{60000, 500, 500}));
 }
 
 TEST(FakeRuntimeDiagnostics, TranscriptHoldsOnlyWhatFollowsTheConsole)

@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "platforms/linux/IconvCodePage.h"
 #include "platforms/linux/PosixRuntime.h"
@@ -88,6 +90,26 @@ TEST(PosixRuntimeClock, TickCountFollowsSleep)
     EXPECT_LE(now.month, 12);
     EXPECT_LE(now.dayOfWeek, 6);
     EXPECT_LE(now.milliseconds, 999);
+}
+
+TEST(PosixRuntimeClock, WaitForValueEndsOnAChangeOrAtItsLimit)
+{
+    PosixRuntime runtime;
+    std::atomic<std::uint32_t> word{7};
+    EXPECT_TRUE(runtime.WaitForValue(word, 6, 60000));  // already changed: no wait
+    EXPECT_FALSE(runtime.WaitForValue(word, 7, 1));
+    EXPECT_FALSE(runtime.WaitForValue(word, 7, 0));
+
+    // A change made and woken by another thread ends the wait; a wake with
+    // no change (the first) does not.
+    std::thread changer([&] {
+        runtime.WakeValue(word);
+        word.store(8);
+        runtime.WakeValue(word);
+    });
+    EXPECT_TRUE(runtime.WaitForValue(word, 7, 60000));
+    EXPECT_EQ(word.load(), 8u);
+    changer.join();
 }
 
 TEST(PosixRuntimeProfile, RoundTripKeepsTheRestOfTheFile)
