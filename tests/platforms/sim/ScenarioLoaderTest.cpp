@@ -176,9 +176,31 @@ Json HubChain(int hubsBelowRoot)
     return scenario;
 }
 
+// The same chain as text, written without the JSON library: its writer
+// recurses once a level, and thousands of levels exhaust a 1 MB stack.
+std::string HubChainText(int hubsBelowRoot)
+{
+    Json scenario = ValidScenario();
+    Json& root = scenario["usb"]["controllers"][0]["hub"];
+    const std::string device = root["children"]["2"].dump();
+    root["children"] = Json::object();
+    root["children"]["1"] = "chain";
+    std::string text = scenario.dump();
+    std::string chain;
+    for (int i = 0; i < hubsBelowRoot; ++i)
+        chain += R"({"idVendor": 1507, "idProduct": 1552, "hub": {"ports": 4, "children": {"1": )";
+    chain += device;
+    for (int i = 0; i < hubsBelowRoot; ++i)
+        chain += "}}}";
+    const std::string placeholder = "\"chain\"";
+    text.replace(text.find(placeholder), placeholder.size(), chain);
+    return text;
+}
+
 TEST(ScenarioLoader, NestingDeeperThanUsbOrAnyScenarioNeedsIsRefused)
 {
     // Five hubs between the root hub and the camera: the seventh tier.
+    ASSERT_EQ(Json::parse(HubChainText(5)), HubChain(5));
     const ScenarioLoad deepest = LoadScenarioText(HubChain(5).dump(), "deep.json");
     ASSERT_TRUE(deepest) << deepest.error;
     const ScenarioHub* hub = deepest.scenario->controllers[0].hub.get();
@@ -197,7 +219,7 @@ TEST(ScenarioLoader, NestingDeeperThanUsbOrAnyScenarioNeedsIsRefused)
     // Thousands of levels, of hubs or of bare arrays, end in one message, not
     // in an exhausted stack or memory.
     for (const std::string& text :
-         {HubChain(3000).dump(),
+         {HubChainText(3000),
           R"({"cameras": [], "description": )" + std::string(100000, '[') + std::string(100000, ']') + "}"}) {
         const ScenarioLoad load = LoadScenarioText(text, "deep.json");
         EXPECT_FALSE(load);
