@@ -24,7 +24,8 @@ void ServeRequests(WorkerLink& link, HResult apartment)
             return;
         std::uint32_t handed = kSlotHanded;
         if (!link.slot.compare_exchange_strong(handed, kSlotTaken, std::memory_order_acq_rel)) {
-            link.go.wait(seen, std::memory_order_acquire);
+            std::unique_lock<std::mutex> parked(link.goMutex);
+            link.goChanged.wait(parked, [&] { return link.go.load(std::memory_order_acquire) != seen; });
             continue;
         }
         std::shared_ptr<WorkerRequest> request = std::move(link.request);
@@ -72,7 +73,11 @@ void WorkerThreadMain(std::shared_ptr<WorkerLink> link, CaptureStack* stack)
 void SignalGo(WorkerLink& link)
 {
     link.go.fetch_add(1, std::memory_order_release);
-    link.go.notify_one();
+    // Passing through the mutex orders this after a thread that checked the
+    // signal under it and is about to sleep, so the wake is not lost; the
+    // notification itself comes after unlocking.
+    { const std::lock_guard<std::mutex> passed(link.goMutex); }
+    link.goChanged.notify_one();
 }
 
 // Tells the thread behind the link to leave once its current task, if any,

@@ -12,6 +12,7 @@
 // running is bounded instead.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -77,9 +78,13 @@ struct WorkerLink {
     // never woken.
     std::mutex mutex;
     // The go signal: moved on by every change the thread must look at (a
-    // request handed over, stop). The thread blocks on it (std::atomic
-    // wait) only when it found nothing to do since the value it last saw.
+    // request handed over, stop). The thread sleeps on goChanged only when
+    // it found nothing to do since the value it last saw. (Not std::atomic's
+    // wait: GCC 12's libstdc++ can lose its wake where there is no futex,
+    // as in the Windows build, and the thread then sleeps for ever.)
     std::atomic<std::uint32_t> go{0};
+    std::mutex goMutex;
+    std::condition_variable goChanged;
     std::atomic<std::uint32_t> slot{kSlotEmpty};
     // Moved on by the thread after each answer; the requester waits on it
     // through the runtime's timed wait.
