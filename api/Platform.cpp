@@ -5,6 +5,41 @@
 
 namespace norvik {
 
+namespace {
+
+PosixRuntime::Options CapturedDiagnostics(DiagnosticCapture& capture)
+{
+    PosixRuntime::Options options;
+    options.diagnosticSink = [&capture](std::string_view bytes) { capture.Write(bytes); };
+    return options;
+}
+
+}  // namespace
+
+void DiagnosticCapture::Begin()
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    text_.clear();
+    collecting_ = true;
+}
+
+std::string DiagnosticCapture::End()
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    collecting_ = false;
+    return std::move(text_);
+}
+
+void DiagnosticCapture::Write(std::string_view bytes)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (collecting_)
+        text_.append(bytes);
+}
+
+// The console is open for good: the capture decides what is kept.
+Platform::Impl::Impl() : runtime(CapturedDiagnostics(diagnostics)) { runtime.OpenConsole(); }
+
 Platform::Impl::~Impl() { ClearDeviceList(ProcessDeviceList()); }
 
 DiscoveryPorts Platform::Impl::Ports()

@@ -49,6 +49,8 @@ Failure ToPublic(SessionFailure failure)
         return Failure::FileNotCreated;
     case SessionFailure::FileNotWritten:
         return Failure::FileNotWritten;
+    case SessionFailure::UnitInfo:
+        return Failure::UnitInfo;
     }
     return Failure::None;
 }
@@ -76,6 +78,34 @@ TransferRow ToPublic(const TransferRecord& record)
     return row;
 }
 
+ControlQuery ToSession(QueryKind kind)
+{
+    switch (kind) {
+    case QueryKind::Info:
+        return ControlQuery::Info;
+    case QueryKind::Min:
+        return ControlQuery::Min;
+    case QueryKind::Max:
+        return ControlQuery::Max;
+    case QueryKind::Res:
+        return ControlQuery::Res;
+    case QueryKind::Def:
+        return ControlQuery::Def;
+    }
+    return ControlQuery::Info;
+}
+
+ControlValue ToPublic(const QueryItem& item)
+{
+    return ControlValue{item.available, item.bytes, item.result, WideToUtf8(item.failureText)};
+}
+
+// Selector 0 addresses the unit-information property, not a control.
+Result ZeroSelectorResult()
+{
+    return Result{false, Failure::ZeroSelector, 0, WideToUtf8(texts::kSelectorZero)};
+}
+
 // Runs one operation; running out of memory abandons it with a result.
 template <class Operation>
 Result Guarded(Operation&& operation)
@@ -95,7 +125,7 @@ Result OutOfMemoryResult()
 }
 
 struct Session::Impl {
-    explicit Impl(Platform::Impl& platform) : session(platform.Ports()) {}
+    explicit Impl(Platform::Impl& platform) : platform(platform), session(platform.Ports()) {}
 
     // The session logs every transfer it made; the public rows follow it.
     Result Transferred(const SessionResult& result, TransferRow* row)
@@ -108,6 +138,7 @@ struct Session::Impl {
         return ToPublic(result);
     }
 
+    Platform::Impl& platform;
     UnitSession session;
     std::vector<DeviceRecord> devices;
     std::vector<TransferRow> rows;
@@ -116,6 +147,16 @@ struct Session::Impl {
 Session::Session(Platform& platform) : impl_(std::make_unique<Impl>(*platform.impl_)) {}
 
 Session::~Session() = default;
+
+Result Session::Discover(std::string* diagnostics)
+{
+    if (!diagnostics)
+        return Discover();
+    impl_->platform.diagnostics.Begin();
+    Result result = Discover();
+    *diagnostics = impl_->platform.diagnostics.End();
+    return result;
+}
 
 Result Session::Discover()
 {
@@ -133,6 +174,11 @@ Result Session::Discover()
             device.vendorId = entry.vendorId;
             device.productId = entry.productId;
             device.hasMatchedUnit = entry.hasMatchedUnit != 0;
+            if (const DeviceAddress* address = table.Address(i)) {
+                device.location = WideToUtf8(address->location);
+                device.videoNode = WideToUtf8(address->videoNode);
+                device.serial = WideToUtf8(address->serial);
+            }
             for (std::uint32_t k = 0; k < entry.unitCount; ++k) {
                 const ExtensionUnitInfo& unit = *table.Unit(i, k);
                 device.units.push_back(UnitRecord{k, FormatGuid(unit.guid), unsigned(unit.unitId),
@@ -179,8 +225,9 @@ Result Session::Set(const std::string& cs, const std::string& data, DataForm for
     return Guarded([&] {
         TransferRecord record;
         UnitSession& session = impl_->session;
-        const SessionResult result = session.Set(Utf8ToWide(cs), Utf8ToWide(data), form == DataForm::Hex,
-                                                 unsigned(session.Log().size() + 1), session.OpenedAs(), record);
+        const SessionResult result =
+            session.Set(Utf8ToWide(cs), Utf8ToWide(data), form == DataForm::Hex,
+                        unsigned(session.Log().size() + 1), session.OpenedAs(), record);
         return impl_->Transferred(result, row);
     });
 }
@@ -193,6 +240,61 @@ Result Session::Get(const std::string& cs, TransferRow* row)
         const SessionResult result =
             session.Get(Utf8ToWide(cs), unsigned(session.Log().size() + 1), session.OpenedAs(), record);
         return impl_->Transferred(result, row);
+    });
+}
+
+Result Session::Query(std::uint8_t selector, QueryKind kind, std::vector<std::uint8_t>* bytes)
+{
+    if (bytes)
+        bytes->clear();
+    return Guarded([&] {
+        if (selector == 0 && IsOpen())
+            return ZeroSelectorResult();
+        QueryItem item;
+        const SessionResult result = impl_->session.Query(selector, ToSession(kind), item);
+        if (bytes && result)
+            *bytes = std::move(item.bytes);
+        return ToPublic(result);
+    });
+}
+
+Result Session::Describe(std::uint8_t selector, ControlRecord* description)
+{
+    return Guarded([&] {
+        ControlRecord record;
+        record.selector = selector;
+        if (description)
+            *description = record;
+        if (selector == 0 && IsOpen())
+            return ZeroSelectorResult();
+        ControlDescription described;
+        const SessionResult result = impl_->session.Describe(selector, described);
+        if (!result)
+            return ToPublic(result);
+        record.length = described.length;
+        if (described.info.available && !described.info.bytes.empty())
+            record.capabilities = InfoCapabilities(described.info.bytes[0]);
+        ControlValue* values[] = {&record.len, &record.info, &record.cur, &record.min,
+                                  &record.max, &record.res,  &record.def};
+        std::size_t next = 0;
+        for (ControlItem item : kControlItems)
+            *values[next++] = ToPublic(described.Item(item));
+        if (description)
+            *description = std::move(record);
+        return Result{};
+    });
+}
+
+Result Session::DeclaredSelectors(std::vector<std::uint8_t>* selectors)
+{
+    if (selectors)
+        selectors->clear();
+    return Guarded([&] {
+        std::vector<std::uint8_t> declared;
+        const Result result = ToPublic(impl_->session.DeclaredSelectors(declared));
+        if (selectors)
+            *selectors = std::move(declared);
+        return result;
     });
 }
 

@@ -42,8 +42,7 @@ class NoDevices : public CaptureStack {
 public:
     HResult CreateDeviceEnumerator(std::shared_ptr<DeviceEnumerator>*) override { return hr::kFail; }
     HResult CreateBindContext(std::shared_ptr<BindContext>*) override { return hr::kFail; }
-    HResult ParseDisplayName(BindContext&, const std::wstring&,
-                             std::shared_ptr<DeviceMoniker>*) override
+    HResult ParseDisplayName(BindContext&, const std::wstring&, std::shared_ptr<DeviceMoniker>*) override
     {
         return hr::kFail;
     }

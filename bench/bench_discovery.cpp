@@ -77,16 +77,22 @@ Json GeneratedMachine()
         // Root hub -> hub -> hub -> hub holding the cameras.
         Json hub = {{"ports", 4}, {"children", devicesOf[std::size_t(n)]}};
         for (int level = 3; level >= 1; --level) {
-            const std::string name = "USB#VID_3F1C&PID_0610#" + std::to_string(n) + "&" + std::to_string(level);
+            const std::string name =
+                "USB#VID_3F1C&PID_0610#" + std::to_string(n) + "&" + std::to_string(level);
             hub = {{"ports", 4},
                    {"children",
-                    {{"1", {{"idVendor", "0x3F1C"}, {"idProduct", "0x0610"}, {"driverKey", name},
-                            {"childName", name}, {"hub", hub}}}}}};
+                    {{"1",
+                      {{"idVendor", "0x3F1C"},
+                       {"idProduct", "0x0610"},
+                       {"driverKey", name},
+                       {"childName", name},
+                       {"hub", hub}}}}}};
         }
-        controllers.push_back({{"index", n},
-                               {"driverKey", "{36fc9e60-c465-11cf-8056-444553540000}\\00" + std::to_string(n)},
-                               {"rootHub", "USB#ROOT_HUB30#" + std::to_string(n)},
-                               {"hub", hub}});
+        controllers.push_back(
+            {{"index", n},
+             {"driverKey", "{36fc9e60-c465-11cf-8056-444553540000}\\00" + std::to_string(n)},
+             {"rootHub", "USB#ROOT_HUB30#" + std::to_string(n)},
+             {"hub", hub}});
     }
     return {{"cameras", cameras}, {"usb", {{"controllers", controllers}}}};
 }

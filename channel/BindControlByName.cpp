@@ -11,8 +11,7 @@ constexpr std::size_t kDisplayNameUnits = 1024;
 
 }  // namespace
 
-std::shared_ptr<KsControl> BindControlByName(ChannelPorts& ports, const char* displayName,
-                                             DeviceInfo& deviceInfo)
+std::shared_ptr<DeviceMoniker> MonikerByName(ChannelPorts& ports, const char* displayName)
 {
     if (!displayName)
         return nullptr;
@@ -29,7 +28,16 @@ std::shared_ptr<KsControl> BindControlByName(ChannelPorts& ports, const char* di
     std::shared_ptr<DeviceMoniker> moniker;
     const HResult parsed = ports.captureStack.ParseDisplayName(*context, *wideName, &moniker);
     context.reset();
-    if (Failed(parsed) || !moniker)
+    if (Failed(parsed))
+        return nullptr;
+    return moniker;
+}
+
+std::shared_ptr<KsControl> BindControlByName(ChannelPorts& ports, const char* displayName,
+                                             DeviceInfo& deviceInfo)
+{
+    std::shared_ptr<DeviceMoniker> moniker = MonikerByName(ports, displayName);
+    if (!moniker)
         return nullptr;
 
     ReadDeviceInfo(ports.runtime, *moniker, deviceInfo);

@@ -36,7 +36,7 @@ void ServeRequests(WorkerLink& link, HResult apartment)
             task(*request);
         else
             request->result = apartment;  // no call from outside the apartment
-        request.reset();  // the block is the requester's again
+        request.reset();                  // the block is the requester's again
         link.slot.store(kSlotEmpty, std::memory_order_release);
         link.answers.fetch_add(1, std::memory_order_release);
         // Either the requester sees the new answer count before it sleeps,
@@ -76,7 +76,9 @@ void SignalGo(WorkerLink& link)
     // Passing through the mutex orders this after a thread that checked the
     // signal under it and is about to sleep, so the wake is not lost; the
     // notification itself comes after unlocking.
-    { const std::lock_guard<std::mutex> passed(link.goMutex); }
+    {
+        const std::lock_guard<std::mutex> passed(link.goMutex);
+    }
     link.goChanged.notify_one();
 }
 
@@ -93,10 +95,7 @@ void StopLink(WorkerLink& link)
 
 }  // namespace
 
-int AbandonedWorkerThreads()
-{
-    return abandonedThreads.load();
-}
+int AbandonedWorkerThreads() { return abandonedThreads.load(); }
 
 ChannelWorker::~ChannelWorker()
 {
@@ -117,9 +116,13 @@ void IssuePendingRequest(WorkerRequest& request)
         request.result = hr::kPointer;
         return;
     }
-    request.result = request.control->KsProperty(
-        &request.property, request.propertyLength, request.hasData ? request.data.data() : nullptr,
-        request.dataLength, &request.bytesReturned);
+    void* data = request.hasData ? request.data.data() : nullptr;
+    if (request.isQuery)
+        request.result = request.control->KsQuery(request.query, &request.property, request.propertyLength,
+                                                  data, request.dataLength, &request.bytesReturned);
+    else
+        request.result = request.control->KsProperty(&request.property, request.propertyLength, data,
+                                                     request.dataLength, &request.bytesReturned);
 }
 
 namespace {
@@ -142,6 +145,8 @@ WorkerRequest& PrepareRequest(ChannelWorker& worker, const XuChannel& channel)
     else
         request.data.clear();
     request.control = channel.control;
+    request.isQuery = channel.pendingIsQuery;
+    request.query = channel.pendingQuery;
     // The control call writes the byte count in place; it starts from what
     // the channel holds, as a call on the channel's own field would.
     request.bytesReturned = channel.bytesReturned;
@@ -216,7 +221,7 @@ bool RunOnWorker(ChannelPorts& ports, ChannelWorker* worker, XuChannel* channel)
     std::atomic_thread_fence(std::memory_order_seq_cst);
     bool inTime = false;
     try {
-        inTime = runtime.WaitForValue(link.answers, answered, kWorkerTimeLimitMs);
+        inTime = runtime.WaitForValue(link.answers, answered, worker->timeLimitMs);
     } catch (...) {
         // A wait that failed ends as one that ran out: the request is handed
         // over, so it must be withdrawn or abandoned all the same.

@@ -48,6 +48,8 @@ struct WorkerRequest {
     bool hasData = false;            // false: the caller passed no buffer
     std::uint32_t dataLength = 0;
     std::shared_ptr<KsControl> control;
+    bool isQuery = false;  // a class query (KsQuery) rather than KsProperty
+    ControlQuery query = ControlQuery::Info;
     std::uint32_t bytesReturned = 0;
     HResult result = HResult(kWaitTimeout);
 };
@@ -95,17 +97,18 @@ struct WorkerLink {
     Runtime* runtime = nullptr;  // whose WakeValue matches the requester's wait
     WorkerTask task = nullptr;
     std::shared_ptr<WorkerRequest> request;  // handed over; moved out by the thread as it takes it
-    std::atomic<bool> stop{false};  // set on abandonment and at close: take nothing more, leave
-    bool abandoned = false;  // counted in AbandonedWorkerThreads() until the thread ends
+    std::atomic<bool> stop{false};           // set on abandonment and at close: take nothing more, leave
+    bool abandoned = false;                  // counted in AbandonedWorkerThreads() until the thread ends
 };
 
 // One per channel, owned by it.
 struct ChannelWorker {
-    WorkerTask task = nullptr;                // always IssuePendingRequest
-    std::shared_ptr<WorkerRequest> context;   // the request being handed off, kept for the next
-    std::shared_ptr<WorkerLink> link;         // null when no thread runs
-    std::thread thread;                       // not joinable when no thread runs
-    std::mutex lock;                          // held by the requester for one hand-off
+    WorkerTask task = nullptr;                       // always IssuePendingRequest
+    std::shared_ptr<WorkerRequest> context;          // the request being handed off, kept for the next
+    std::shared_ptr<WorkerLink> link;                // null when no thread runs
+    std::thread thread;                              // not joinable when no thread runs
+    std::mutex lock;                                 // held by the requester for one hand-off
+    std::uint32_t timeLimitMs = kWorkerTimeLimitMs;  // how long a requester waits for one hand-off
 
     ChannelWorker() = default;
     ChannelWorker(const ChannelWorker&) = delete;
@@ -121,7 +124,7 @@ struct ChannelWorker {
 std::unique_ptr<ChannelWorker> CreateChannelWorker();
 
 // Hands the channel's pending request to the worker thread (creating the
-// thread when there is none) and waits at most kWorkerTimeLimitMs. True: the
+// thread when there is none) and waits at most the worker's timeLimitMs. True: the
 // answer came in time, and the result, the byte count and the data were
 // copied back into the channel and the caller's buffer. False: no worker, or
 // no answer in time ("timeout!\n" written, the thread abandoned, the
@@ -136,7 +139,8 @@ bool RunOnWorker(ChannelPorts& ports, ChannelWorker* worker, XuChannel* channel)
 // have not ended yet.
 int AbandonedWorkerThreads();
 
-// The worker task: one KsProperty call on the request's own copies.
+// The worker task: one KsProperty (or KsQuery) call on the request's own
+// copies.
 void IssuePendingRequest(WorkerRequest& request);
 
 }  // namespace norvik

@@ -89,14 +89,12 @@ void SearchDevicesForXu(ChannelPorts& ports, XuChannel* channel)
     if (!channel)
         return;
     std::shared_ptr<DeviceEnumerator> deviceEnumerator;
-    if (ports.captureStack.CreateDeviceEnumerator(&deviceEnumerator) != hr::kOk ||
-        !deviceEnumerator) {
+    if (ports.captureStack.CreateDeviceEnumerator(&deviceEnumerator) != hr::kOk || !deviceEnumerator) {
         DiagPrint(ports.runtime, "Error Creating Device Enumerator");
         return;
     }
     std::shared_ptr<MonikerEnumerator> monikers;
-    if (deviceEnumerator->CreateClassEnumerator(guids::kVideoInputDeviceCategory, 0, &monikers) !=
-            hr::kOk ||
+    if (deviceEnumerator->CreateClassEnumerator(guids::kVideoInputDeviceCategory, 0, &monikers) != hr::kOk ||
         !monikers) {
         DiagPrint(ports.runtime, "Can't find video capture hardware.\r\n");
         return;

@@ -26,8 +26,17 @@ constexpr int kMaxXuNodes = 8;
 // the byte count in bytesReturned; true when the result is a success. No
 // exception leaves it: a request that cannot get the memory it needs fails
 // with E_OUTOFMEMORY, without being sent.
-bool RequestXuProperty(ChannelPorts& ports, XuChannel* channel, std::uint8_t cs,
-                       std::uint8_t* data, std::uint16_t length, bool isSet) noexcept;
+bool RequestXuProperty(ChannelPorts& ports, XuChannel* channel, std::uint8_t cs, std::uint8_t* data,
+                       std::uint16_t length, bool isSet) noexcept;
+
+// One class query (GET_INFO, GET_MIN, GET_MAX, GET_RES, GET_DEF) of control
+// selector cs into data, length bytes (1 for the information byte). Goes
+// through the worker with its time limit, once: a refusal is not retried.
+// Leaves the result in lastResult (kWaitTimeout when unanswered) and the
+// byte count in bytesReturned; true when the result is a success. No
+// exception leaves it.
+bool QueryXuProperty(ChannelPorts& ports, XuChannel* channel, std::uint8_t cs, ControlQuery kind,
+                     std::uint8_t* data, std::uint16_t length) noexcept;
 
 // "0x%08x: %s" with the code and the system's text for it (which keeps its
 // own CR LF), cut to size - 1 characters and always NUL-terminated. False,
@@ -48,6 +57,10 @@ bool ProbeDeviceForXu(ChannelPorts& ports, DeviceMoniker* moniker, XuChannel* ch
 // Stores the indexes of the first kMaxXuNodes extension-unit nodes in nodes
 // and returns how many were stored.
 int CollectXuNodes(Runtime& runtime, KsTopologyInfo* topology, std::uint8_t* nodes);
+
+// The moniker of the device named by displayName (ANSI code page); null when
+// the name cannot be converted or parsed.
+std::shared_ptr<DeviceMoniker> MonikerByName(ChannelPorts& ports, const char* displayName);
 
 // The control interface of the device named by displayName (ANSI code page);
 // fills deviceInfo on the way. Null when the name cannot be converted,

@@ -14,8 +14,7 @@ constexpr std::size_t kFriendlyNameBytes = sizeof(DeviceInfo{}.friendlyName) - 1
 
 // The ANSI form of the longest leading part of name that fits in limit
 // bytes, so that a double-byte character is never cut in half.
-std::optional<std::string> AnsiPrefixThatFits(Runtime& runtime, const std::wstring& name,
-                                              std::size_t limit)
+std::optional<std::string> AnsiPrefixThatFits(Runtime& runtime, const std::wstring& name, std::size_t limit)
 {
     // Every character takes at least one byte, so no more than limit of them.
     std::size_t units = std::min(name.size(), limit);

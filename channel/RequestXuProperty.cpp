@@ -13,12 +13,11 @@ constexpr int kWorkerAttempts = 2;
 constexpr std::uint32_t kRetryPauseMs = 200;
 
 // The length query and selector 0: on the calling thread, no time limit.
-bool RequestDirect(Runtime& runtime, XuChannel& channel, KsNodeProperty& property,
-                   std::uint8_t* data, std::uint16_t length)
+bool RequestDirect(Runtime& runtime, XuChannel& channel, KsNodeProperty& property, std::uint8_t* data,
+                   std::uint16_t length)
 {
     std::uint32_t bytes = 0;
-    const HResult result =
-        channel.control->KsProperty(&property, sizeof property, data, length, &bytes);
+    const HResult result = channel.control->KsProperty(&property, sizeof property, data, length, &bytes);
     channel.lastResult = result;
     channel.bytesReturned = bytes;
     if (Failed(result))
@@ -31,9 +30,11 @@ bool RequestDirect(Runtime& runtime, XuChannel& channel, KsNodeProperty& propert
 class PendingRequest {
 public:
     PendingRequest(XuChannel& channel, const KsNodeProperty& property, std::uint8_t* data,
-                   std::uint16_t length)
+                   std::uint16_t length, const ControlQuery* query = nullptr)
         : channel_(channel)
     {
+        channel.pendingIsQuery = query != nullptr;
+        channel.pendingQuery = query ? *query : ControlQuery::Info;
         channel.pendingProperty = &property;
         channel.pendingPropertyLength = sizeof property;
         channel.pendingData = data;
@@ -45,6 +46,7 @@ public:
         channel_.pendingPropertyLength = 0;
         channel_.pendingData = nullptr;
         channel_.pendingDataLength = 0;
+        channel_.pendingIsQuery = false;
     }
     PendingRequest(const PendingRequest&) = delete;
     PendingRequest& operator=(const PendingRequest&) = delete;
@@ -76,10 +78,39 @@ bool RequestOnChannel(ChannelPorts& ports, XuChannel& channel, std::uint8_t cs, 
     return channel.lastResult != HResult(kWaitTimeout) && Succeeded(channel.lastResult);
 }
 
+// A class query: one attempt on the worker. A refused query is the
+// driver's standing answer for that control (it does not offer the request),
+// so unlike a GET or SET it is not tried again after a pause.
+bool QueryOnChannel(ChannelPorts& ports, XuChannel& channel, std::uint8_t cs, ControlQuery kind,
+                    std::uint8_t* data, std::uint16_t length)
+{
+    const KsNodeProperty property = MakeKsNodeProperty(channel.xuGuid, cs, false, channel.nodeId);
+    const PendingRequest pending(channel, property, data, length, &kind);
+    channel.bytesReturned = 0;
+    channel.lastResult = HResult(kWaitTimeout);
+    RunOnWorker(ports, channel.worker.get(), &channel);
+    return channel.lastResult != HResult(kWaitTimeout) && Succeeded(channel.lastResult);
+}
+
 }  // namespace
 
-bool RequestXuProperty(ChannelPorts& ports, XuChannel* channel, std::uint8_t cs,
-                       std::uint8_t* data, std::uint16_t length, bool isSet) noexcept
+bool QueryXuProperty(ChannelPorts& ports, XuChannel* channel, std::uint8_t cs, ControlQuery kind,
+                     std::uint8_t* data, std::uint16_t length) noexcept
+{
+    if (!channel || !channel->control)
+        return false;
+    try {
+        return QueryOnChannel(ports, *channel, cs, kind, data, length);
+    } catch (const std::bad_alloc&) {
+        channel->lastResult = hr::kOutOfMemory;
+    } catch (...) {
+        channel->lastResult = hr::kUnexpected;
+    }
+    return false;
+}
+
+bool RequestXuProperty(ChannelPorts& ports, XuChannel* channel, std::uint8_t cs, std::uint8_t* data,
+                       std::uint16_t length, bool isSet) noexcept
 {
     if (!channel || !channel->control)
         return false;

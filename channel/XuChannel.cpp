@@ -33,8 +33,25 @@ std::unique_ptr<XuChannel> OpenChannelByGuid(ChannelPorts& ports, const Guid* gu
     return channel;
 }
 
-std::unique_ptr<XuChannel> OpenChannelOnDevice(ChannelPorts& ports, const char* displayName,
-                                               const Guid* guid, std::uint8_t nodeId)
+std::unique_ptr<XuChannel> OpenChannelByGuidOnDevice(ChannelPorts& ports, const char* displayName,
+                                                     const Guid* guid)
+{
+    if (!displayName || !guid)
+        return nullptr;
+    std::unique_ptr<XuChannel> channel = CreateChannel();
+    if (!channel)
+        return nullptr;
+    channel->xuGuid = *guid;
+    std::shared_ptr<DeviceMoniker> moniker = MonikerByName(ports, displayName);
+    if (!moniker || !ProbeDeviceForXu(ports, moniker.get(), channel.get())) {
+        CloseChannel(channel);
+        return nullptr;
+    }
+    return channel;
+}
+
+std::unique_ptr<XuChannel> OpenChannelOnDevice(ChannelPorts& ports, const char* displayName, const Guid* guid,
+                                               std::uint8_t nodeId)
 {
     if (!displayName || !guid || nodeId == 0)
         return nullptr;

@@ -21,7 +21,7 @@ struct DeviceInfo {
     char friendlyName[260] = {};  // ANSI code page, NUL-terminated
     std::uint32_t productId = 0;
     std::uint32_t vendorId = 0;
-    std::uint32_t reserved = 0;   // left 0; a caller copying the record may put the node id here
+    std::uint32_t reserved = 0;  // left 0; a caller copying the record may put the node id here
 };
 
 struct XuChannel {
@@ -37,6 +37,10 @@ struct XuChannel {
     std::uint32_t pendingPropertyLength = 0;
     std::uint8_t* pendingData = nullptr;
     std::uint32_t pendingDataLength = 0;
+    // Set while the pending request is a class query rather than a GET or
+    // SET, and which one.
+    bool pendingIsQuery = false;
+    ControlQuery pendingQuery = ControlQuery::Info;
     std::uint32_t bytesReturned = 0;
     // Result of the last request; kWaitTimeout (0x102) after a worker request
     // that was not answered in time.
@@ -52,11 +56,17 @@ std::unique_ptr<XuChannel> CreateChannel();
 // answers the GUID; the first one wins. Null when none does (or no GUID).
 std::unique_ptr<XuChannel> OpenChannelByGuid(ChannelPorts& ports, const Guid* guid);
 
+// The search of OpenChannelByGuid on one device only, the one named by its
+// display name (ANSI code page). Null when the name cannot be bound or no
+// node of that device answers the GUID.
+std::unique_ptr<XuChannel> OpenChannelByGuidOnDevice(ChannelPorts& ports, const char* displayName,
+                                                     const Guid* guid);
+
 // Binds the device by its display name (ANSI code page) and takes nodeId on
 // trust: no request is made. Null, with no device touched, when any argument
 // is missing or nodeId is 0; null when the name cannot be bound.
-std::unique_ptr<XuChannel> OpenChannelOnDevice(ChannelPorts& ports, const char* displayName,
-                                               const Guid* guid, std::uint8_t nodeId);
+std::unique_ptr<XuChannel> OpenChannelOnDevice(ChannelPorts& ports, const char* displayName, const Guid* guid,
+                                               std::uint8_t nodeId);
 
 // Releases the control interface, stops the worker and frees the channel,
 // leaving the slot empty. An empty slot is left alone. A worker thread that

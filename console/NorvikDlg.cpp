@@ -65,10 +65,7 @@ void CNorvikDlg::DoDataExchange(DataExchange& exchange)
     exchange.Control(ids::kManualGuidCheck, manualGuidCheck);
 }
 
-bool CNorvikDlg::PreTranslateMessage(const Message& message)
-{
-    return CDialog::PreTranslateMessage(message);
-}
+bool CNorvikDlg::PreTranslateMessage(const Message& message) { return CDialog::PreTranslateMessage(message); }
 
 bool CNorvikDlg::OnInitDialog()
 {
@@ -87,8 +84,7 @@ bool CNorvikDlg::OnInitDialog()
     // The settings file beside the executable; its Debug key opens the
     // console.
     settingsPath = BuildSettingsPath(runtime());
-    if (!settingsPath.empty() &&
-        runtime().ReadProfileInt(kSettingsSection, kDebugKey, 0, settingsPath) != 0)
+    if (!settingsPath.empty() && runtime().ReadProfileInt(kSettingsSection, kDebugKey, 0, settingsPath) != 0)
         runtime().OpenConsole();
 
     // The first discovery, after the console so its lines are seen.
@@ -156,10 +152,11 @@ std::intptr_t CNorvikDlg::OnClose(const Message&)
     // or last opened.
     inputMode = IsManualEntry();
     if (!settingsPath.empty()) {
-        runtime().WriteProfileString(kSettingsSection, kInputModeKey,
-                                     std::to_wstring(inputMode & 1), settingsPath);
+        runtime().WriteProfileString(kSettingsSection, kInputModeKey, std::to_wstring(inputMode & 1),
+                                     settingsPath);
         if (!inputGuid.empty())
-            runtime().WriteProfileString(kSettingsSection, kInputGuidKey, inputGuid, settingsPath);  // an empty one never erases the stored GUID
+            runtime().WriteProfileString(kSettingsSection, kInputGuidKey, inputGuid,
+                                         settingsPath);  // an empty one never erases the stored GUID
     }
     session.Close();  // the status text is left as it is
     session.ReleaseDevices();

@@ -77,7 +77,8 @@ void CNorvikDlg::SaveTransferLog()
     std::vector<std::wstring> titles(static_cast<std::size_t>(columns));
     for (int c = 0; c < columns; ++c)
         titles[std::size_t(c)] = window.HeaderItemTitle(list, c, 258);
-    std::vector<std::vector<std::wstring>> rows(std::size_t(records), std::vector<std::wstring>(titles.size()));
+    std::vector<std::vector<std::wstring>> rows(std::size_t(records),
+                                                std::vector<std::wstring>(titles.size()));
     for (int r = 0; r < records; ++r)
         for (int c = 0; c < columns; ++c)
             rows[std::size_t(r)][std::size_t(c)] = logList.GetItemText(r, c);

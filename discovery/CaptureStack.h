@@ -14,6 +14,10 @@
 
 namespace norvik {
 
+// The video class's requests on a control besides GET_CUR, SET_CUR and
+// GET_LEN: GET_INFO, GET_MIN, GET_MAX, GET_RES and GET_DEF.
+enum class ControlQuery : std::uint8_t { Info, Min, Max, Res, Def };
+
 // IKsControl: kernel-streaming property requests to a capture filter. The
 // property is a 32-byte KSP_NODE. A call may block; it may be made from a
 // worker thread while the caller holds its own reference.
@@ -22,6 +26,24 @@ public:
     virtual ~KsControl() = default;
     virtual HResult KsProperty(const void* property, std::uint32_t propertyLength, void* data,
                                std::uint32_t dataLength, std::uint32_t* bytesReturned) = 0;
+    // One of the video class's query requests on the control the KSP_NODE
+    // names (a GET property): the information byte (dataLength 1) or the
+    // minimum, maximum, resolution or default (the control's length). Each
+    // platform asks its driver in its own way; what the driver does not offer
+    // is a failure code, never a value made up. A control interface that has
+    // no way to ask answers E_NOTIMPL.
+    virtual HResult KsQuery(ControlQuery kind, const void* property, std::uint32_t propertyLength, void* data,
+                            std::uint32_t dataLength, std::uint32_t* bytesReturned)
+    {
+        (void)kind;
+        (void)property;
+        (void)propertyLength;
+        (void)data;
+        (void)dataLength;
+        if (bytesReturned)
+            *bytesReturned = 0;
+        return hr::kNotImpl;
+    }
 };
 
 // IKsTopologyInfo: node count and node types of a capture filter.

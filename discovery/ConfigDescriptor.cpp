@@ -39,8 +39,8 @@ std::optional<ConfigDescriptorBuffer> GetConfigDescriptor(Runtime& runtime, UsbH
     std::uint8_t first[kFirstSize] = {};
     PrepareRequest(first, port, sizeof(usb::ConfigurationDescriptor));
     std::uint32_t returned = 0;
-    if (!hub.DeviceIoControl(usb::kIoctlGetDescriptorFromNodeConnection, first, kFirstSize, first,
-                             kFirstSize, &returned)) {
+    if (!hub.DeviceIoControl(usb::kIoctlGetDescriptorFromNodeConnection, first, kFirstSize, first, kFirstSize,
+                             &returned)) {
         DiagPrint(runtime, "GetConfigDescriptor error, return value = %x, LastError=0x%08x\n", 0u,
                   unsigned(host.LastError()));
         return std::nullopt;
@@ -68,8 +68,8 @@ std::optional<ConfigDescriptorBuffer> GetConfigDescriptor(Runtime& runtime, UsbH
     }
     PrepareRequest(buffer.get(), port, totalLength);
     returned = 0;
-    if (!hub.DeviceIoControl(usb::kIoctlGetDescriptorFromNodeConnection, buffer.get(), size,
-                             buffer.get(), size, &returned)) {
+    if (!hub.DeviceIoControl(usb::kIoctlGetDescriptorFromNodeConnection, buffer.get(), size, buffer.get(),
+                             size, &returned)) {
         buffer.reset();
         DiagPrint(runtime, "GetConfigDescriptor error2, return value = %x, LastError=0x%08x\n", 0u,
                   unsigned(host.LastError()));
@@ -77,8 +77,7 @@ std::optional<ConfigDescriptorBuffer> GetConfigDescriptor(Runtime& runtime, UsbH
     }
     if (returned != size) {
         buffer.reset();
-        DiagPrint(runtime,
-                  "GetConfigDescriptor error2, nBytesReturned != nBytes, LastError=0x%08x\n",
+        DiagPrint(runtime, "GetConfigDescriptor error2, nBytesReturned != nBytes, LastError=0x%08x\n",
                   unsigned(host.LastError()));
         return std::nullopt;
     }

@@ -19,7 +19,9 @@ public:
     static constexpr std::size_t kHeaderSize = 12;
 
     ConfigDescriptorBuffer(std::unique_ptr<std::uint8_t[]> bytes, std::size_t size)
-        : bytes_(std::move(bytes)), size_(size) {}
+        : bytes_(std::move(bytes)), size_(size)
+    {
+    }
 
     // The configuration descriptor that follows the header.
     std::span<const std::uint8_t> Descriptor() const
@@ -36,7 +38,6 @@ private:
 // Configuration descriptor index 0 of the device on that port, all of it, or
 // nothing (after printing why).
 std::optional<ConfigDescriptorBuffer> GetConfigDescriptor(Runtime& runtime, UsbHost& host,
-                                                          UsbDeviceHandle& hub,
-                                                          std::uint32_t port);
+                                                          UsbDeviceHandle& hub, std::uint32_t port);
 
 }  // namespace norvik

@@ -58,23 +58,32 @@ void PrintSetupProperties(DiscoveryPorts& ports, const std::wstring& devicePath)
 
 void FindPortLocation(DiscoveryPorts& ports, DevInst deviceNode)
 {
+    std::wstring location;
+    DevInst portNode = 0;
+    if (ClimbToPortLocation(ports, deviceNode, &location, &portNode))
+        DiagPrintWide(ports.runtime, L"Location = %ls\r\n", location.c_str());
+}
+
+bool ClimbToPortLocation(DiscoveryPorts& ports, DevInst deviceNode, std::wstring* location, DevInst* portNode)
+{
     DevInst node = deviceNode;
     // Each step goes one node up; the chain ends at the root, where Parent
     // fails. The bound only guards against a backend whose parent links loop.
     for (int level = 0; level < kMaxClimb; ++level) {
-        std::wstring location;
-        if (ports.deviceSetup.LocationInformation(node, &location, kPropertyBufferBytes) !=
-            kCrSuccess)
-            return;
-        if (location.find(L"Port") != std::wstring::npos) {
-            DiagPrintWide(ports.runtime, L"Location = %ls\r\n", location.c_str());
-            return;
+        std::wstring text;
+        if (ports.deviceSetup.LocationInformation(node, &text, kPropertyBufferBytes) != kCrSuccess)
+            return false;
+        if (text.find(L"Port") != std::wstring::npos) {
+            *location = std::move(text);
+            *portNode = node;
+            return true;
         }
         DevInst parent = 0;
         if (ports.deviceSetup.Parent(node, &parent) != kCrSuccess)
-            return;
+            return false;
         node = parent;
     }
+    return false;
 }
 
 }  // namespace norvik

@@ -24,4 +24,10 @@ void PrintSetupProperties(DiscoveryPorts& ports, const std::wstring& devicePath)
 // information that names a port.
 void FindPortLocation(DiscoveryPorts& ports, DevInst deviceNode);
 
+// The climb of FindPortLocation without the print: the first location
+// information from the device node upward that names a port, and the node
+// that holds it. False when the climb ends first.
+bool ClimbToPortLocation(DiscoveryPorts& ports, DevInst deviceNode, std::wstring* location,
+                         DevInst* portNode);
+
 }  // namespace norvik

@@ -43,7 +43,10 @@ void ClearDeviceList(DeviceList& devices)
 }
 
 DeviceTable::DeviceTable(DeviceTable&& other) noexcept
-    : deviceCount(other.deviceCount), block_(std::move(other.block_)), blockSize_(other.blockSize_)
+    : deviceCount(other.deviceCount),
+      block_(std::move(other.block_)),
+      blockSize_(other.blockSize_),
+      addresses_(std::move(other.addresses_))
 {
     other.deviceCount = 0;
     other.blockSize_ = 0;
@@ -55,6 +58,8 @@ DeviceTable& DeviceTable::operator=(DeviceTable&& other) noexcept
         block_ = std::move(other.block_);
         deviceCount = other.deviceCount;
         blockSize_ = other.blockSize_;
+        addresses_ = std::move(other.addresses_);
+        other.addresses_.clear();
         other.deviceCount = 0;
         other.blockSize_ = 0;
     }
@@ -76,9 +81,17 @@ const ExtensionUnitInfo* DeviceTable::Unit(std::size_t device, std::size_t unit)
     return entry->units + unit;
 }
 
+const DeviceAddress* DeviceTable::Address(std::size_t device) const
+{
+    if (!Device(device) || device >= addresses_.size())
+        return nullptr;
+    return &addresses_[device];
+}
+
 void DeviceTable::Release()
 {
     block_.reset();
+    addresses_.clear();
     blockSize_ = 0;
     deviceCount = 0;
 }
@@ -108,6 +121,14 @@ bool DeviceTable::Fill(const DeviceList& devices)
     std::unique_ptr<std::byte[]> block(new (std::nothrow) std::byte[size]);
     if (!block)
         return false;
+    std::vector<DeviceAddress> addresses;
+    try {
+        addresses.reserve(devices.Size());
+        for (const CaptureDevice& device : devices)
+            addresses.push_back(device.address);
+    } catch (const std::bad_alloc&) {
+        return false;  // as for the block: the table stays empty
+    }
 
     std::byte* const deviceArea = block.get();
     std::byte* const unitArea = deviceArea + devices.Size() * sizeof(DeviceTableEntry);
@@ -133,6 +154,7 @@ bool DeviceTable::Fill(const DeviceList& devices)
 
     block_ = std::move(block);
     blockSize_ = size;
+    addresses_ = std::move(addresses);
     deviceCount = std::uint32_t(devices.Size());
     return true;
 }

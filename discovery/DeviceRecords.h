@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "discovery/CaptureStack.h"
+#include "discovery/DeviceSetup.h"
 #include "discovery/UsbHost.h"
 #include "discovery/UsbStructures.h"
 #include "runtime/Guid.h"
@@ -42,6 +43,7 @@ struct CaptureDevice {
     std::shared_ptr<KsControl> control;
     std::uint32_t unitCount = 0;
     std::vector<ExtensionUnitInfo> units;
+    DeviceAddress address;
 
     CaptureDevice() = default;
     CaptureDevice(CaptureDevice&&) = default;
@@ -97,7 +99,8 @@ struct DeviceTableEntry {
 
 // A flat snapshot of a DeviceList in one allocation: deviceCount device
 // entries, then every device's unit entries, device after device. It carries
-// every device and unit, matched or not.
+// every device and unit, matched or not. The devices' addresses are kept
+// beside the block.
 class DeviceTable {
 public:
     DeviceTable() = default;
@@ -111,6 +114,7 @@ public:
     // nullptr when the index is out of range.
     const DeviceTableEntry* Device(std::size_t device) const;
     const ExtensionUnitInfo* Unit(std::size_t device, std::size_t unit) const;
+    const DeviceAddress* Address(std::size_t device) const;
 
     // Releases the block and sets deviceCount to 0.
     void Release();
@@ -124,6 +128,7 @@ public:
 private:
     std::unique_ptr<std::byte[]> block_;
     std::size_t blockSize_ = 0;
+    std::vector<DeviceAddress> addresses_;
 };
 
 // One connected port of a hub, handed to the port visitor of the USB walk;

@@ -17,8 +17,7 @@ void DiscoverDevices(DiscoveryPorts& ports, DeviceList& devices)
     EnumerateVideoDevices(ports, devices);
     DiagPrint(ports.runtime, "Find %d video device.\n\n", int(devices.Size()));
     WalkUsbTree(
-        ports, [&ports](const UsbPortContext& context) { MatchUnitsOnPort(ports, context); },
-        devices);
+        ports, [&ports](const UsbPortContext& context) { MatchUnitsOnPort(ports, context); }, devices);
 }
 
 void RefreshDeviceTable(DiscoveryPorts& ports, DeviceList& devices, DeviceTable& table)

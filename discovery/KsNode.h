@@ -23,8 +23,7 @@ struct KsNodeProperty {
 #pragma pack(pop)
 static_assert(sizeof(KsNodeProperty) == 32);
 
-inline KsNodeProperty MakeKsNodeProperty(const Guid& set, std::uint32_t id, bool isSet,
-                                         std::uint32_t nodeId)
+inline KsNodeProperty MakeKsNodeProperty(const Guid& set, std::uint32_t id, bool isSet, std::uint32_t nodeId)
 {
     KsNodeProperty p{};
     for (int i = 0; i < 16; ++i)

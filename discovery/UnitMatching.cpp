@@ -9,10 +9,9 @@
 // "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}" and its arguments: a GUID in registry
 // form, upper case.
 #define NORVIK_GUID_FORMAT "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}"
-#define NORVIK_GUID_ARGS(g)                                                                     \
-    unsigned((g).Data1()), unsigned((g).Data2()), unsigned((g).Data3()), (g).Data4(0),          \
-        (g).Data4(1), (g).Data4(2), (g).Data4(3), (g).Data4(4), (g).Data4(5), (g).Data4(6),     \
-        (g).Data4(7)
+#define NORVIK_GUID_ARGS(g)                                                                          \
+    unsigned((g).Data1()), unsigned((g).Data2()), unsigned((g).Data3()), (g).Data4(0), (g).Data4(1), \
+        (g).Data4(2), (g).Data4(3), (g).Data4(4), (g).Data4(5), (g).Data4(6), (g).Data4(7)
 
 namespace norvik {
 
@@ -96,8 +95,8 @@ void MatchUnitsOnPort(DiscoveryPorts& ports, const UsbPortContext& context)
     MatchUnitsInConfiguration(ports.runtime, context, *device, config->Descriptor());
 }
 
-void MatchUnitsInConfiguration(Runtime& runtime, const UsbPortContext& context,
-                               CaptureDevice& device, std::span<const std::uint8_t> configuration)
+void MatchUnitsInConfiguration(Runtime& runtime, const UsbPortContext& context, CaptureDevice& device,
+                               std::span<const std::uint8_t> configuration)
 {
     const std::uint32_t start = runtime.TickCount();
 
@@ -120,14 +119,12 @@ void MatchUnitsInConfiguration(Runtime& runtime, const UsbPortContext& context,
     });
 
     DiagPrintWide(runtime, L"%ls\n", device.friendlyName.c_str());
-    DiagPrint(runtime, "vid = %04X, pid = %04X\r\n", unsigned(device.vendorId),
-              unsigned(device.productId));
+    DiagPrint(runtime, "vid = %04X, pid = %04X\r\n", unsigned(device.vendorId), unsigned(device.productId));
     const std::size_t count = std::min<std::size_t>(device.unitCount, device.units.size());
     for (std::size_t i = 0; i < count; ++i) {
         const ExtensionUnitInfo& unit = device.units[i];
         if (unit.matched) {
-            DiagPrint(runtime,
-                      "(%d) unitId = %d, nodeId = %d, ports = %d, guid = " NORVIK_GUID_FORMAT "\r\n",
+            DiagPrint(runtime, "(%d) unitId = %d, nodeId = %d, ports = %d, guid = " NORVIK_GUID_FORMAT "\r\n",
                       int(i + 1), int(unit.unitId), int(unit.nodeId), int(context.port),
                       NORVIK_GUID_ARGS(unit.guid));
         } else {

@@ -20,9 +20,9 @@ constexpr std::uint32_t kProbeRetryWaitMs = 200;
 
 // The parts of a VideoControl extension unit descriptor matching uses.
 struct ExtensionUnitDescriptor {
-    Guid guid;               // guidExtensionCode, offsets 4-19
-    std::uint8_t unitId;     // bUnitID, offset 3
-    std::size_t offset;      // where the descriptor starts in the configuration
+    Guid guid;            // guidExtensionCode, offsets 4-19
+    std::uint8_t unitId;  // bUnitID, offset 3
+    std::size_t offset;   // where the descriptor starts in the configuration
 };
 
 // True for a class-specific extension unit descriptor of one input pin
@@ -44,8 +44,7 @@ void MatchUnitsOnPort(DiscoveryPorts& ports, const UsbPortContext& context);
 
 // Same, with the configuration descriptor already read (the part after the
 // descriptor is fetched; the timing starts here).
-void MatchUnitsInConfiguration(Runtime& runtime, const UsbPortContext& context,
-                               CaptureDevice& device,
+void MatchUnitsInConfiguration(Runtime& runtime, const UsbPortContext& context, CaptureDevice& device,
                                std::span<const std::uint8_t> configuration);
 
 // Asks the node whether it answers property requests in that GUID: up to three

@@ -15,9 +15,8 @@ public:
     // Destruction closes the handle.
     virtual ~UsbDeviceHandle() = default;
     // Synchronous DeviceIoControl. On false, LastError() of the host tells why.
-    virtual bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inSize,
-                                 void* out, std::uint32_t outSize,
-                                 std::uint32_t* bytesReturned) = 0;
+    virtual bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
+                                 std::uint32_t outSize, std::uint32_t* bytesReturned) = 0;
 };
 
 class UsbHost {

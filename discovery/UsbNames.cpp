@@ -27,8 +27,8 @@ std::optional<std::string> QueryName(Runtime& runtime, UsbDeviceHandle& handle, 
     if (connectionIndex)
         std::memcpy(probe, &*connectionIndex, 4);
     std::uint32_t returned = 0;
-    if (!handle.DeviceIoControl(code, hasInput ? probe : nullptr, hasInput ? probeSize : 0, probe,
-                                probeSize, &returned))
+    if (!handle.DeviceIoControl(code, hasInput ? probe : nullptr, hasInput ? probeSize : 0, probe, probeSize,
+                                &returned))
         return std::nullopt;
     std::uint32_t actualLength = 0;
     std::memcpy(&actualLength, probe + lengthOffset, 4);
@@ -40,9 +40,8 @@ std::optional<std::string> QueryName(Runtime& runtime, UsbDeviceHandle& handle, 
         return std::nullopt;
     if (connectionIndex)
         std::memcpy(buffer.get(), &*connectionIndex, 4);
-    if (!handle.DeviceIoControl(code, hasInput ? buffer.get() : nullptr,
-                                hasInput ? actualLength : 0, buffer.get(), actualLength,
-                                &returned))
+    if (!handle.DeviceIoControl(code, hasInput ? buffer.get() : nullptr, hasInput ? actualLength : 0,
+                                buffer.get(), actualLength, &returned))
         return std::nullopt;
     const std::wstring name = usb::ReadUtf16Le(buffer.get() + nameOffset, actualLength - nameOffset);
     return ToAnsiString(runtime, name);
@@ -60,8 +59,7 @@ std::optional<std::string> QueryRootHub(Runtime& runtime, UsbDeviceHandle& contr
     return QueryName(runtime, controller, usb::kIoctlGetRootHubName, false, std::nullopt);
 }
 
-std::optional<std::string> QueryPortDriverKey(Runtime& runtime, UsbDeviceHandle& hub,
-                                              std::uint32_t port)
+std::optional<std::string> QueryPortDriverKey(Runtime& runtime, UsbDeviceHandle& hub, std::uint32_t port)
 {
     return QueryName(runtime, hub, usb::kIoctlGetNodeConnectionDriverKeyName, true, port);
 }

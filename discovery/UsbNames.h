@@ -15,10 +15,8 @@ namespace norvik {
 
 std::optional<std::string> QueryControllerDriverKey(Runtime& runtime, UsbDeviceHandle& controller);
 std::optional<std::string> QueryRootHub(Runtime& runtime, UsbDeviceHandle& controller);
-std::optional<std::string> QueryPortDriverKey(Runtime& runtime, UsbDeviceHandle& hub,
-                                              std::uint32_t port);
-std::optional<std::string> QueryChildHub(Runtime& runtime, UsbDeviceHandle& hub,
-                                         std::uint32_t port);
+std::optional<std::string> QueryPortDriverKey(Runtime& runtime, UsbDeviceHandle& hub, std::uint32_t port);
+std::optional<std::string> QueryChildHub(Runtime& runtime, UsbDeviceHandle& hub, std::uint32_t port);
 
 // A wide text in the ANSI code page; nothing when the conversion is refused.
 std::optional<std::string> ToAnsiString(Runtime& runtime, std::wstring_view text);

@@ -52,8 +52,7 @@ void WalkHubPorts(DiscoveryPorts& ports, UsbDeviceHandle& hub, std::uint32_t por
                   const PortVisitor& visitor, DeviceList& devices)
 {
     // One buffer serves every port of the hub.
-    std::unique_ptr<std::uint8_t[]> buffer(
-        new (std::nothrow) std::uint8_t[usb::kConnectionInfoBufferSize]());
+    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[usb::kConnectionInfoBufferSize]());
     if (!buffer)
         return;
 
@@ -64,8 +63,8 @@ void WalkHubPorts(DiscoveryPorts& ports, UsbDeviceHandle& hub, std::uint32_t por
         std::memcpy(buffer.get(), &info, sizeof info);
         std::uint32_t returned = 0;
         if (!hub.DeviceIoControl(usb::kIoctlGetNodeConnectionInformation, buffer.get(),
-                                 usb::kConnectionInfoBufferSize, buffer.get(),
-                                 usb::kConnectionInfoBufferSize, &returned))
+                                 usb::kConnectionInfoBufferSize, buffer.get(), usb::kConnectionInfoBufferSize,
+                                 &returned))
             return;  // the rest of this hub's ports are not visited
         std::memcpy(&info, buffer.get(), sizeof info);
         if (info.ConnectionStatus != usb::kDeviceConnected)

@@ -1,5 +1,6 @@
 #include "discovery/VideoEnumeration.h"
 
+#include "discovery/DeviceAddress.h"
 #include "discovery/DeviceIdentity.h"
 #include "discovery/DeviceLocation.h"
 #include "discovery/TopologyScan.h"
@@ -10,16 +11,14 @@ namespace norvik {
 void EnumerateVideoDevices(DiscoveryPorts& ports, DeviceList& devices)
 {
     std::shared_ptr<DeviceEnumerator> deviceEnumerator;
-    if (ports.captureStack.CreateDeviceEnumerator(&deviceEnumerator) != hr::kOk ||
-        !deviceEnumerator) {
+    if (ports.captureStack.CreateDeviceEnumerator(&deviceEnumerator) != hr::kOk || !deviceEnumerator) {
         DiagPrintWide(ports.runtime, L"Error Creating Device Enumerator");
         return;
     }
 
     std::shared_ptr<MonikerEnumerator> monikers;
     // S_FALSE (and no enumerator) when the category is empty.
-    if (deviceEnumerator->CreateClassEnumerator(guids::kVideoInputDeviceCategory, 0, &monikers) !=
-            hr::kOk ||
+    if (deviceEnumerator->CreateClassEnumerator(guids::kVideoInputDeviceCategory, 0, &monikers) != hr::kOk ||
         !monikers) {
         DiagPrintWide(ports.runtime,
                       L"Sorry, you have no video capture hardware.\r\n\r\n"
@@ -37,8 +36,7 @@ void EnumerateVideoDevices(DiscoveryPorts& ports, DeviceList& devices)
     }
 }
 
-bool AddVideoDevice(DiscoveryPorts& ports, std::shared_ptr<DeviceMoniker> moniker,
-                    DeviceList& devices)
+bool AddVideoDevice(DiscoveryPorts& ports, std::shared_ptr<DeviceMoniker> moniker, DeviceList& devices)
 {
     CaptureDevice device;
 
@@ -66,6 +64,9 @@ bool AddVideoDevice(DiscoveryPorts& ports, std::shared_ptr<DeviceMoniker> monike
         device.friendlyName = std::move(friendlyName);
         device.vendorId = ReadIdAfterMarker(device.displayName, L"vid_");
         device.productId = ReadIdAfterMarker(device.displayName, L"pid_");
+        std::wstring devicePath;
+        if (bag->Read(L"DevicePath", &devicePath) == hr::kOk)
+            device.address = FindDeviceAddress(ports, devicePath);
         ScanTopology(ports, *moniker, device);
         devices.Append(std::move(device));
     }

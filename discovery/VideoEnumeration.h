@@ -16,7 +16,6 @@ void EnumerateVideoDevices(DiscoveryPorts& ports, DeviceList& devices);
 // Builds the record of one moniker and appends it when it is a USB device
 // whose friendly name can be read. Takes over the moniker reference and
 // drops it. Always answers true: the enumeration goes on.
-bool AddVideoDevice(DiscoveryPorts& ports, std::shared_ptr<DeviceMoniker> moniker,
-                    DeviceList& devices);
+bool AddVideoDevice(DiscoveryPorts& ports, std::shared_ptr<DeviceMoniker> moniker, DeviceList& devices);
 
 }  // namespace norvik

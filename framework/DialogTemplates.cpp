@@ -53,9 +53,7 @@ DialogTemplate MakeMainTemplate()
         {ids::kCsEdit, C::Edit, L"", 75, 67, 32, 12,
          kChildVisible | kBorder | kTabStop | kEsNumber | kEsAutoHScroll, 0},
         {ids::kDataEdit, C::Edit, L"", 20, 126, 342, 51,
-         kChildVisible | kBorder | kTabStop | kVScroll | kEsMultiline | kEsWantReturn |
-             kEsAutoVScroll,
-         0},
+         kChildVisible | kBorder | kTabStop | kVScroll | kEsMultiline | kEsWantReturn | kEsAutoVScroll, 0},
         {ids::kSetButton, C::Button, L"SET", 368, 144, 45, 26, kPush, 0},
         {ids::kGetButton, C::Button, L"GET", 421, 144, 45, 26, kPush, 0},
         {ids::kClearSendButton, C::Button, L"清空发送", 374, 41, 47, 21, kPush, 0},
@@ -65,9 +63,7 @@ DialogTemplate MakeMainTemplate()
         {ids::kInfoEdit, C::Edit, L"", 75, 43, 292, 12, kReadOnlyEdit, 0},
         {ids::kNoId, C::Button, L"发送数据", 12, 110, 463, 77, kGroupBox, 0},
         {ids::kLogList, C::ListView, L"", 18, 207, 449, 252,
-         kChildVisible | kBorder | kTabStop | kLvsReport | kLvsSingleSel | kLvsEditLabels |
-             kLvsAlignLeft,
-         0},
+         kChildVisible | kBorder | kTabStop | kLvsReport | kLvsSingleSel | kLvsEditLabels | kLvsAlignLeft, 0},
         {ids::kNoId, C::Button, L"收发记录", 12, 194, 463, 272, kGroupBox, 0},
         {ids::kNoId, C::Static, L"CS选择", 21, 69, 36, 8, kLabel, 0},
         {ids::kNoId, C::Static, L"CS数据长度(自动获取)", 128, 69, 82, 12, kLabel, 0},
@@ -76,8 +72,7 @@ DialogTemplate MakeMainTemplate()
         {ids::kStatusEdit, C::Edit, L"", 304, 67, 63, 13, kReadOnlyEdit, 0},
         {ids::kSaveLogButton, C::Button, L"保存记录", 374, 68, 47, 21, kPush, 0},
         {ids::kRecallButton, C::Button, L"上次输入", 430, 68, 47, 21, kPush, 0},
-        {ids::kSiteLink, C::Static, maker::kWebsiteText, 26, 91, 259, 10,
-         kLabel | kSsNotify, 0},
+        {ids::kSiteLink, C::Static, maker::kWebsiteText, 26, 91, 259, 10, kLabel | kSsNotify, 0},
         {ids::kManualGuidCheck, C::Button, L"手动输入XU GUID", 234, 93, 79, 11, kCheck, 0},
     };
     return t;
@@ -96,13 +91,10 @@ DialogTemplate MakeAboutTemplate()
     t.pointSize = 9;
     t.controls = {
         {ids::kNoId, C::Static, L"128", 11, 17, 20, 20, kChildVisible | kSsIcon, 0},
-        {ids::kVersionText, C::Static, L"Norvik 1.0 版", 40, 10, 113, 8,
-         kLabel | kSsNoPrefix, 0},
+        {ids::kVersionText, C::Static, L"Norvik 1.0 版", 40, 10, 113, 8, kLabel | kSsNoPrefix, 0},
         {ids::kNoId, C::Static, maker::kNotice, 40, 24, 111, 8, kLabel, 0},
-        {1, C::Button, L"确定", 156, 19, 50, 16,
-         kChildVisible | kTabStop | kGroup | kBsDefPushButton, 0},
-        {ids::kMailLink, C::Static, maker::kMailAddress, 40, 38, 120, 11,
-         kLabel | kSsNotify, 0},
+        {1, C::Button, L"确定", 156, 19, 50, 16, kChildVisible | kTabStop | kGroup | kBsDefPushButton, 0},
+        {ids::kMailLink, C::Static, maker::kMailAddress, 40, 38, 120, 11, kLabel | kSsNotify, 0},
     };
     return t;
 }

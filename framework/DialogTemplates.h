@@ -56,11 +56,11 @@ constexpr std::uint32_t kSsCenterImage = 0x200;
 enum class ControlClass { Button, Edit, Static, ComboBoxEx, ListView };
 
 struct ControlTemplate {
-    int id;                 // -1 for a control without an identifier
+    int id;  // -1 for a control without an identifier
     ControlClass kind;
-    std::wstring caption;   // for SS_ICON statics: the icon resource number as text
-    int x, y, cx, cy;       // dialog units
-    std::uint32_t style;    // full window style (WS_CHILD included)
+    std::wstring caption;  // for SS_ICON statics: the icon resource number as text
+    int x, y, cx, cy;      // dialog units
+    std::uint32_t style;   // full window style (WS_CHILD included)
     std::uint32_t exStyle;
 };
 

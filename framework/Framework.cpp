@@ -178,7 +178,8 @@ std::wstring FileStem(const std::wstring& path, wchar_t separator)
 }  // namespace
 
 CWinApp::CWinApp(DialogHost& host, Runtime& runtime)
-    : host_(host), runtime_(runtime),
+    : host_(host),
+      runtime_(runtime),
       applicationName_(FileStem(runtime.ModulePath(), runtime.PathSeparator()))
 {
 }

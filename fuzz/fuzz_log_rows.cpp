@@ -21,10 +21,7 @@ using norvik::ctl::ReadLogRows;
 
 const std::string kTitles = "Line, Direct, Data(HEX), Data(String), Device, XU guid, ";
 
-std::string PlainRow(unsigned line)
-{
-    return std::to_string(line) + ", SET CS=7, 01 02, , Cam, {g}, \r\n";
-}
+std::string PlainRow(unsigned line) { return std::to_string(line) + ", SET CS=7, 01 02, , Cam, {g}, \r\n"; }
 
 // Appending the next row to a log must add exactly that row, and the bytes
 // fed in two pieces must count as the whole.
@@ -40,9 +37,11 @@ void CheckNextRow(const std::string& contents, const LogRows& rows, std::size_t 
 
     if (rows.kind == LogRows::Kind::Other)
         return;
-    const std::string header = rows.kind == LogRows::Kind::Empty ? kTitles + "\r\n" : std::string(rows.lineBreak);
+    const std::string header =
+        rows.kind == LogRows::Kind::Empty ? kTitles + "\r\n" : std::string(rows.lineBreak);
     const LogRows after = ReadLogRows(contents + header + PlainRow(rows.records + 1), kTitles);
-    if (after.kind != LogRows::Kind::TransferLog || after.records != rows.records + 1 || !after.lineBreak.empty())
+    if (after.kind != LogRows::Kind::TransferLog || after.records != rows.records + 1 ||
+        !after.lineBreak.empty())
         std::abort();
 }
 

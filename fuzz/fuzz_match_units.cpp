@@ -19,8 +19,7 @@ using namespace norvik;
 // Accepts a probe when the GUID's first byte is even, so both outcomes occur.
 class ParityControl : public KsControl {
 public:
-    HResult KsProperty(const void* property, std::uint32_t, void*, std::uint32_t,
-                       std::uint32_t*) override
+    HResult KsProperty(const void* property, std::uint32_t, void*, std::uint32_t, std::uint32_t*) override
     {
         const auto* set = static_cast<const std::uint8_t*>(property);
         return (set[0] & 1) == 0 ? hr::kOk : hr::kFail;

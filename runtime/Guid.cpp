@@ -1,4 +1,5 @@
 #include "runtime/Guid.h"
+#include "runtime/HexDigit.h"
 
 #include <cstdio>
 #include <cstring>
@@ -7,8 +8,8 @@ namespace norvik {
 
 std::uint32_t Guid::Data1() const
 {
-    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 |
-           std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
+    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
+           std::uint32_t(bytes[3]) << 24;
 }
 
 std::uint16_t Guid::Data2() const { return std::uint16_t(bytes[4] | bytes[5] << 8); }
@@ -33,9 +34,8 @@ std::string FormatGuid(const Guid& g)
 {
     char text[40];
     std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  unsigned(g.Data1()), unsigned(g.Data2()), unsigned(g.Data3()),
-                  g.Data4(0), g.Data4(1), g.Data4(2), g.Data4(3), g.Data4(4), g.Data4(5),
-                  g.Data4(6), g.Data4(7));
+                  unsigned(g.Data1()), unsigned(g.Data2()), unsigned(g.Data3()), g.Data4(0), g.Data4(1),
+                  g.Data4(2), g.Data4(3), g.Data4(4), g.Data4(5), g.Data4(6), g.Data4(7));
     return text;
 }
 
@@ -45,20 +45,10 @@ std::wstring FormatGuidWide(const Guid& g)
     return std::wstring(narrow.begin(), narrow.end());
 }
 
-namespace {
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-}  // namespace
-
 std::optional<Guid> ParseRegistryGuid(std::string_view t)
 {
-    if (t.size() != 38 || t[0] != '{' || t[37] != '}' || t[9] != '-' || t[14] != '-' ||
-        t[19] != '-' || t[24] != '-')
+    if (t.size() != 38 || t[0] != '{' || t[37] != '}' || t[9] != '-' || t[14] != '-' || t[19] != '-' ||
+        t[24] != '-')
         return std::nullopt;
     // Hex digit pairs in text order, then reordered into the in-memory layout.
     std::uint8_t text[16];
@@ -70,7 +60,7 @@ std::optional<Guid> ParseRegistryGuid(std::string_view t)
             ++i;
             continue;
         }
-        int hi = HexValue(t[i]), lo = HexValue(t[i + 1]);
+        int hi = HexDigitValue(t[i]), lo = HexDigitValue(t[i + 1]);
         if (hi < 0 || lo < 0 || n >= 16)
             return std::nullopt;
         text[n++] = std::uint8_t(hi << 4 | lo);
@@ -84,7 +74,5 @@ std::optional<Guid> ParseRegistryGuid(std::string_view t)
         g.bytes[i] = text[order[i]];
     return g;
 }
-
-
 
 }  // namespace norvik

@@ -36,13 +36,25 @@ std::wstring FormatGuidWide(const Guid& guid);
 std::optional<Guid> ParseRegistryGuid(std::string_view text);
 
 // A GUID from its registry-form fields, usable in constant expressions.
-constexpr Guid MakeGuid(std::uint32_t d1, std::uint16_t d2, std::uint16_t d3,
-                        std::array<std::uint8_t, 8> d4)
+constexpr Guid MakeGuid(std::uint32_t d1, std::uint16_t d2, std::uint16_t d3, std::array<std::uint8_t, 8> d4)
 {
     Guid g;
-    g.bytes = {std::uint8_t(d1), std::uint8_t(d1 >> 8), std::uint8_t(d1 >> 16), std::uint8_t(d1 >> 24),
-               std::uint8_t(d2), std::uint8_t(d2 >> 8), std::uint8_t(d3), std::uint8_t(d3 >> 8),
-               d4[0], d4[1], d4[2], d4[3], d4[4], d4[5], d4[6], d4[7]};
+    g.bytes = {std::uint8_t(d1),
+               std::uint8_t(d1 >> 8),
+               std::uint8_t(d1 >> 16),
+               std::uint8_t(d1 >> 24),
+               std::uint8_t(d2),
+               std::uint8_t(d2 >> 8),
+               std::uint8_t(d3),
+               std::uint8_t(d3 >> 8),
+               d4[0],
+               d4[1],
+               d4[2],
+               d4[3],
+               d4[4],
+               d4[5],
+               d4[6],
+               d4[7]};
     return g;
 }
 

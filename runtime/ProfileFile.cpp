@@ -16,8 +16,7 @@ constexpr std::size_t npos = std::wstring::npos;
 // mark that editors still leave behind.
 bool IsProfileSpace(wchar_t c)
 {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f' ||
-           c == 0x1A;
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f' || c == 0x1A;
 }
 
 std::wstring_view TrimLeft(std::wstring_view s)
@@ -115,10 +114,7 @@ bool IsAscii(std::string_view bytes)
     return true;
 }
 
-std::wstring Widen(std::string_view ascii)
-{
-    return std::wstring(ascii.begin(), ascii.end());
-}
+std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 std::string Utf16LeBytes(std::wstring_view text)
 {
@@ -344,8 +340,7 @@ std::wstring ProfileFile::LineEnding() const
     return L"\r\n";
 }
 
-void ProfileFile::WriteString(std::wstring_view section, std::wstring_view key,
-                              std::wstring_view value)
+void ProfileFile::WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value)
 {
     const std::wstring eol = LineEnding();
     std::wstring keyLine(key);
@@ -405,8 +400,8 @@ std::optional<std::string> ProfileFile::ToBytes(AnsiCodePage* ansi) const
     };
     std::string bytes = prefix_;
     for (const Line& line : lines_) {
-        for (auto [raw, text] : {std::pair{&line.textBytes, &line.text},
-                                 std::pair{&line.endingBytes, &line.ending}}) {
+        for (auto [raw, text] :
+             {std::pair{&line.textBytes, &line.text}, std::pair{&line.endingBytes, &line.ending}}) {
             if (raw->has_value()) {
                 bytes += **raw;
                 continue;

@@ -54,8 +54,8 @@ public:
     // bufferChars - 1 characters come back. A value enclosed in matching single
     // or double quotes loses them. A missing section or key, or a key line
     // without '=', gives defaultValue without its trailing blanks.
-    std::wstring ReadString(std::wstring_view section, std::wstring_view key,
-                            std::wstring_view defaultValue, std::size_t bufferChars) const;
+    std::wstring ReadString(std::wstring_view section, std::wstring_view key, std::wstring_view defaultValue,
+                            std::size_t bufferChars) const;
 
     // WritePrivateProfileStringW: replaces the line of the key in the first
     // section of that name, or adds "key=value" at the end of that section, or
@@ -92,8 +92,8 @@ private:
     std::wstring LineEnding() const;
 
     std::vector<Line> lines_;
-    std::string prefix_;                      // byte order mark as read
-    std::string trailing_;                    // odd last byte of a UTF-16LE file
+    std::string prefix_;                          // byte order mark as read
+    std::string trailing_;                        // odd last byte of a UTF-16LE file
     Encoding encoding_ = Encoding::AnsiCodePage;  // for changed and new lines
 };
 

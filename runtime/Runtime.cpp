@@ -25,17 +25,18 @@ bool Runtime::WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t
                            std::uint32_t milliseconds)
 {
     ValueParking& parking = Parking();
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     std::unique_lock<std::mutex> lock(parking.mutex);
-    return parking.changed.wait_until(
-        lock, deadline, [&] { return word.load(std::memory_order_acquire) != expected; });
+    return parking.changed.wait_until(lock, deadline,
+                                      [&] { return word.load(std::memory_order_acquire) != expected; });
 }
 
 void Runtime::WakeValue(std::atomic<std::uint32_t>&)
 {
     ValueParking& parking = Parking();
-    { const std::lock_guard<std::mutex> lock(parking.mutex); }
+    {
+        const std::lock_guard<std::mutex> lock(parking.mutex);
+    }
     parking.changed.notify_all();
 }
 

@@ -75,11 +75,11 @@ public:
     // section or key gives the default; a non-numeric integer reads as 0; a
     // string read returns at most bufferChars - 1 characters; writing creates
     // the file and the section and changes only the key written.
-    virtual int ReadProfileInt(const std::wstring& section, const std::wstring& key,
-                               int defaultValue, const std::wstring& path) = 0;
+    virtual int ReadProfileInt(const std::wstring& section, const std::wstring& key, int defaultValue,
+                               const std::wstring& path) = 0;
     virtual std::wstring ReadProfileString(const std::wstring& section, const std::wstring& key,
-                                           const std::wstring& defaultValue,
-                                           std::size_t bufferChars, const std::wstring& path) = 0;
+                                           const std::wstring& defaultValue, std::size_t bufferChars,
+                                           const std::wstring& path) = 0;
     virtual bool WriteProfileString(const std::wstring& section, const std::wstring& key,
                                     const std::wstring& value, const std::wstring& path) = 0;
 

@@ -24,13 +24,11 @@ constexpr MessageText kMessages[] = {
     {5, L"Access is denied.\r\n", L"拒绝访问。\r\n"},
     {6, L"The handle is invalid.\r\n", L"句柄无效。\r\n"},
     {14, L"Not enough memory resources are available to complete this operation.\r\n", nullptr},
-    {31, L"A device attached to the system is not functioning.\r\n",
-     L"连到系统上的设备没有发挥作用。\r\n"},
+    {31, L"A device attached to the system is not functioning.\r\n", L"连到系统上的设备没有发挥作用。\r\n"},
     {50, L"The request is not supported.\r\n", L"不支持该请求。\r\n"},
     {87, L"The parameter is incorrect.\r\n", L"参数错误。\r\n"},
     {121, L"The semaphore timeout period has expired.\r\n", L"信号灯超时时间已到。\r\n"},
-    {122, L"The data area passed to a system call is too small.\r\n",
-     L"传递给系统调用的数据区域太小。\r\n"},
+    {122, L"The data area passed to a system call is too small.\r\n", L"传递给系统调用的数据区域太小。\r\n"},
     {170, L"The requested resource is in use.\r\n", L"请求的资源在使用中。\r\n"},
     {234, L"More data is available.\r\n", nullptr},
     {258, L"The wait operation timed out.\r\n", L"等待的操作过时。\r\n"},
@@ -68,8 +66,7 @@ std::optional<std::wstring_view> SystemErrorMessage(std::uint32_t code, ErrorTex
     return std::nullopt;
 }
 
-ErrorTextLanguage ErrorTextLanguageFromLocale(const char* lcAll, const char* lcMessages,
-                                              const char* lang)
+ErrorTextLanguage ErrorTextLanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang)
 {
     const char* chosen = nullptr;
     for (const char* candidate : {lcAll, lcMessages, lang}) {

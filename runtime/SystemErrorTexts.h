@@ -20,7 +20,6 @@ std::optional<std::wstring_view> SystemErrorMessage(std::uint32_t code, ErrorTex
 // non-empty of LC_ALL, LC_MESSAGES and LANG decides; a Simplified Chinese
 // locale (zh_CN, zh_SG, zh_Hans...) gives Chinese, anything else English.
 // Null pointers count as unset.
-ErrorTextLanguage ErrorTextLanguageFromLocale(const char* lcAll, const char* lcMessages,
-                                              const char* lang);
+ErrorTextLanguage ErrorTextLanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang);
 
 }  // namespace norvik

@@ -8,10 +8,7 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsScalarValue(char32_t c)
-{
-    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-}
+bool IsScalarValue(char32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
 
 void AppendUtf8(std::string& out, char32_t c)
 {
@@ -94,13 +91,17 @@ std::wstring Utf8ToWide(std::string_view bytes)
         } else if (b >= 0xE0 && b <= 0xEF) {
             length = 3;
             c = b & 0x0F;
-            if (b == 0xE0) low = 0xA0;
-            if (b == 0xED) high = 0x9F;
+            if (b == 0xE0)
+                low = 0xA0;
+            if (b == 0xED)
+                high = 0x9F;
         } else if (b >= 0xF0 && b <= 0xF4) {
             length = 4;
             c = b & 0x07;
-            if (b == 0xF0) low = 0x90;
-            if (b == 0xF4) high = 0x8F;
+            if (b == 0xF0)
+                low = 0x90;
+            if (b == 0xF4)
+                high = 0x8F;
         } else {
             AppendWide(out, kReplacement);
             ++i;
@@ -146,12 +147,16 @@ bool IsValidUtf8(std::string_view bytes)
             length = 2;
         else if (b >= 0xE0 && b <= 0xEF) {
             length = 3;
-            if (b == 0xE0) low = 0xA0;
-            if (b == 0xED) high = 0x9F;
+            if (b == 0xE0)
+                low = 0xA0;
+            if (b == 0xED)
+                high = 0x9F;
         } else if (b >= 0xF0 && b <= 0xF4) {
             length = 4;
-            if (b == 0xF0) low = 0x90;
-            if (b == 0xF4) high = 0x8F;
+            if (b == 0xF0)
+                low = 0x90;
+            if (b == 0xF4)
+                high = 0x8F;
         } else
             return false;
         if (bytes.size() - i < std::size_t(length))

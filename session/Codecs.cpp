@@ -1,4 +1,5 @@
 #include "session/Codecs.h"
+#include "runtime/HexDigit.h"
 
 #include "runtime/ResultCodes.h"
 
@@ -13,18 +14,6 @@ namespace norvik {
 namespace {
 
 constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";
-
-// Only ASCII hex digits count; full-width digits and letters are separators.
-int HexValue(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
 
 constexpr std::size_t kMessageBufferUnits = 2048;
 constexpr std::size_t kMessageMaxChars = 2046;
@@ -72,7 +61,7 @@ std::size_t ParseHexBytes(std::wstring_view text, std::uint8_t* out, std::size_t
     std::size_t count = 0;
     int pending = -1;
     for (wchar_t c : digits) {
-        const int value = HexValue(c);
+        const int value = HexDigitValue(c);
         if (value < 0) {
             pending = -1;  // a lone digit is dropped, never read as 0x0n
             continue;
@@ -126,7 +115,8 @@ Converted<std::wstring> DecodeAnsiText(Runtime& runtime, const char* bytes, std:
         zero != nullptr ? std::size_t(static_cast<const char*>(zero) - bytes) : maxBytes;
     std::optional<std::wstring> text = runtime.AnsiToWide(std::string_view(bytes, length));
     if (!text)
-        return RefusedConversion<std::wstring>(runtime, "the text cannot be converted from the ANSI code page");
+        return RefusedConversion<std::wstring>(runtime,
+                                               "the text cannot be converted from the ANSI code page");
     const std::size_t wideZero = text->find(L'\0');
     if (wideZero != std::wstring::npos)
         text->resize(wideZero);

@@ -42,7 +42,7 @@ inline constexpr wchar_t kSetFailed[] = L"SET数据失败";
 inline constexpr wchar_t kGetFailed[] = L"GET数据失败";
 // Appended to a failure cell: the system's "0x%08x: %s" text of the result.
 inline constexpr wchar_t kErrorCodeSuffix[] = L" 错误码%ls";
-inline constexpr const wchar_t* kLogColumnTitles[] = {L"Line", L"Direct", L"Data(HEX)",
+inline constexpr const wchar_t* kLogColumnTitles[] = {L"Line",         L"Direct", L"Data(HEX)",
                                                       L"Data(String)", L"Device", L"XU guid"};
 
 // Saving the transfer log; the formats take the file name.

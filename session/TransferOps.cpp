@@ -110,8 +110,8 @@ const std::vector<std::wstring>& LogColumnTitles()
 std::wstring CsvFileName(const LocalTime& t)
 {
     wchar_t name[260];
-    std::swprintf(name, 260, L"%d%02d%02d-%02d%02d%02d-%d.csv", int(t.year), int(t.month),
-                  int(t.day), int(t.hour), int(t.minute), int(t.second), int(t.milliseconds));
+    std::swprintf(name, 260, L"%d%02d%02d-%02d%02d%02d-%d.csv", int(t.year), int(t.month), int(t.day),
+                  int(t.hour), int(t.minute), int(t.second), int(t.milliseconds));
     return name;
 }
 

@@ -32,7 +32,7 @@ std::uint16_t ProbeControlLength(ChannelPorts& ports, XuChannel& channel, std::u
 // the refusal of a text the code page cannot convert (the buffer may then
 // hold part of it).
 Converted<std::wstring> BuildSendData(Runtime& runtime, const std::wstring& text, bool hexMode,
-                           std::uint8_t* buffer, std::uint16_t length);
+                                      std::uint8_t* buffer, std::uint16_t length);
 
 // "SET CS=%d" or "GET CS=%d".
 std::wstring DirectionText(bool isSet, std::uint8_t selector);
@@ -41,7 +41,7 @@ std::wstring DirectionText(bool isSet, std::uint8_t selector);
 // text for lastResult when there is one, without trailing white space; a
 // refusal when the system's text cannot be converted.
 Converted<std::wstring> FailureCellText(Runtime& runtime, const std::wstring& failureText, bool haveChannel,
-                             std::int32_t lastResult);
+                                        std::int32_t lastResult);
 
 // One CSV line: every cell in the ANSI code page followed by ", ", then CR LF;
 // a refusal when a cell cannot be converted.

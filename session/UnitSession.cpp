@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "channel/ChannelWorker.h"
 #include "channel/NodeRequests.h"
 #include "discovery/DiscoveryRun.h"
 #include "runtime/Diagnostics.h"
@@ -36,7 +37,8 @@ SessionResult Refused(const Converted<Value>& conversion)
 UnitSession::UnitSession(const DiscoveryPorts& ports)
     : discovery_(ports),
       channelPorts_{ports.captureStack, ports.runtime},
-      buffer_(new std::uint8_t[kTransferBufferSize])
+      buffer_(new std::uint8_t[kTransferBufferSize]),
+      requestTimeLimitMs_(kWorkerTimeLimitMs)
 {
 }
 
@@ -69,10 +71,9 @@ std::vector<ListedUnit> UnitSession::ListedUnits() const
                 break;
             }
             const std::wstring name(device.FriendlyName());
-            items.push_back(ListedUnit{
-                i, k, i * 256 + k,
-                FormatMessageText(texts::kListedUnitItem, name.c_str(),
-                                  FormatGuidWide(table_.Unit(i, k)->guid).c_str())});
+            items.push_back(ListedUnit{i, k, i * 256 + k,
+                                       FormatMessageText(texts::kListedUnitItem, name.c_str(),
+                                                         FormatGuidWide(table_.Unit(i, k)->guid).c_str())});
         }
     }
     return items;
@@ -82,11 +83,12 @@ SessionResult UnitSession::CheckListed(std::uint32_t device, std::uint32_t unit)
 {
     const DeviceTableEntry* entry = table_.Device(device);
     if (!entry)
-        return Failed(SessionFailure::NoSuchDevice,
-                      FormatMessageText(texts::kNoSuchDevice, unsigned(device), unsigned(table_.deviceCount)));
+        return Failed(SessionFailure::NoSuchDevice, FormatMessageText(texts::kNoSuchDevice, unsigned(device),
+                                                                      unsigned(table_.deviceCount)));
     if (!table_.Unit(device, unit))
-        return Failed(SessionFailure::NoSuchUnit, FormatMessageText(texts::kNoSuchUnit, unsigned(device),
-                                                                    unsigned(unit), unsigned(entry->unitCount)));
+        return Failed(SessionFailure::NoSuchUnit,
+                      FormatMessageText(texts::kNoSuchUnit, unsigned(device), unsigned(unit),
+                                        unsigned(entry->unitCount)));
     if (entry->hasMatchedUnit == 0)
         return Failed(SessionFailure::NotListed, FormatMessageText(texts::kNotListed, unsigned(device)));
     if (device > kMaxItemPosition || unit > kMaxItemPosition)
@@ -127,9 +129,11 @@ SessionResult UnitSession::OpenListed(std::uint32_t device, std::uint32_t unit)
     channel_ = OpenChannelOnDevice(channelPorts_, displayName.value.c_str(), &info.guid,
                                    std::uint8_t(info.nodeId & 0xFF));
     if (!channel_)
-        return Failed(SessionFailure::OpenFailed, FormatMessageText(texts::kListedOpenFailed, unsigned(device),
-                                                                    unsigned(unit), texts::kOpenFailed));
+        return Failed(SessionFailure::OpenFailed,
+                      FormatMessageText(texts::kListedOpenFailed, unsigned(device), unsigned(unit),
+                                        texts::kOpenFailed));
     openedAs_ = RowSource{false, std::wstring(), device, unit};
+    ApplyTimeLimit();
     return Succeeded();
 }
 
@@ -145,10 +149,36 @@ SessionResult UnitSession::ParseTypedGuid(const std::wstring& text, Guid& guid)
 SessionResult UnitSession::OpenTyped(const Guid& guid, const std::wstring& typedText)
 {
     channel_ = OpenChannelByGuid(channelPorts_, &guid);
+    return TypedOpenResult(typedText);
+}
+
+SessionResult UnitSession::OpenTypedOn(std::uint32_t device, const Guid& guid, const std::wstring& typedText)
+{
+    const DeviceTableEntry* entry = table_.Device(device);
+    if (!entry)
+        return Failed(SessionFailure::NoSuchDevice, FormatMessageText(texts::kNoSuchDevice, unsigned(device),
+                                                                      unsigned(table_.deviceCount)));
+    const Converted<std::string> displayName = EncodeAnsiText(GetRuntime(), entry->DisplayName());
+    if (!displayName)
+        return Refused(displayName);
+    channel_ = OpenChannelByGuidOnDevice(channelPorts_, displayName.value.c_str(), &guid);
+    return TypedOpenResult(typedText);
+}
+
+SessionResult UnitSession::TypedOpenResult(const std::wstring& typedText)
+{
     if (!channel_)
-        return Failed(SessionFailure::OpenFailed, FormatMessageText(texts::kNoDeviceAnswers, typedText.c_str()));
+        return Failed(SessionFailure::OpenFailed,
+                      FormatMessageText(texts::kNoDeviceAnswers, typedText.c_str()));
     openedAs_ = RowSource{true, typedText, 0, 0};
+    ApplyTimeLimit();
     return Succeeded();
+}
+
+void UnitSession::ApplyTimeLimit()
+{
+    if (channel_ && channel_->worker)
+        channel_->worker->timeLimitMs = requestTimeLimitMs_;
 }
 
 SessionResult UnitSession::OpenByTypedText(const std::wstring& text)
@@ -167,7 +197,8 @@ SessionResult UnitSession::TypedUnitInfo(std::wstring& line) const
     if (!channel_ || channel_->deviceInfo.friendlyName[0] == 0)
         return Succeeded();
     const DeviceInfo& info = channel_->deviceInfo;
-    const Converted<std::wstring> name = DecodeAnsiText(GetRuntime(), info.friendlyName, sizeof info.friendlyName);
+    const Converted<std::wstring> name =
+        DecodeAnsiText(GetRuntime(), info.friendlyName, sizeof info.friendlyName);
     if (!name)
         return Refused(name);
     line = FormatMessageText(texts::kTypedUnitInfo, unsigned(info.vendorId), unsigned(info.productId),
@@ -218,8 +249,8 @@ SessionResult UnitSession::Prepare(const std::wstring& csText, bool* probed)
     const Converted<std::wstring> system = DecodeAnsiText(GetRuntime(), buffer, sizeof buffer);
     if (!system)
         return Refused(system);
-    return Failed(SessionFailure::LengthProbe, FormatMessageText(texts::kLengthProbeFailed, system.value.c_str()),
-                  result);
+    return Failed(SessionFailure::LengthProbe,
+                  FormatMessageText(texts::kLengthProbeFailed, system.value.c_str()), result);
 }
 
 SessionResult UnitSession::CheckSendText(const std::wstring& text)
@@ -239,7 +270,8 @@ SessionResult UnitSession::DescribeSource(const RowSource& source, std::wstring&
         if (!channel_ || channel_->deviceInfo.friendlyName[0] == 0)
             return Succeeded();
         const DeviceInfo& info = channel_->deviceInfo;
-        Converted<std::wstring> name = DecodeAnsiText(GetRuntime(), info.friendlyName, sizeof info.friendlyName);
+        Converted<std::wstring> name =
+            DecodeAnsiText(GetRuntime(), info.friendlyName, sizeof info.friendlyName);
         if (!name)
             return Refused(name);
         device = std::move(name.value);
@@ -275,7 +307,8 @@ void UnitSession::ClearBuffer() { std::memset(buffer_.get(), 0, csLength_); }
 SessionResult UnitSession::BuildSendData(const std::wstring& text, bool hexMode, std::wstring& dataString)
 {
     ClearBuffer();
-    Converted<std::wstring> data = ::norvik::BuildSendData(GetRuntime(), text, hexMode, buffer_.get(), csLength_);
+    Converted<std::wstring> data =
+        ::norvik::BuildSendData(GetRuntime(), text, hexMode, buffer_.get(), csLength_);
     if (!data)
         return Refused(data);
     dataString = std::move(data.value);
@@ -338,8 +371,8 @@ SessionResult UnitSession::Finish(bool isSet, TransferRecord& record)
     return outcome;
 }
 
-SessionResult UnitSession::Set(const std::wstring& csText, const std::wstring& data, bool hexMode, unsigned line,
-                               const RowSource& source, TransferRecord& record)
+SessionResult UnitSession::Set(const std::wstring& csText, const std::wstring& data, bool hexMode,
+                               unsigned line, const RowSource& source, TransferRecord& record)
 {
     SessionResult step = Prepare(csText);
     if (!step)
@@ -366,7 +399,8 @@ SessionResult UnitSession::Get(const std::wstring& csText, unsigned line, const 
 }
 
 SessionResult UnitSession::CsvBytes(const std::vector<std::wstring>& titles,
-                                    const std::vector<std::vector<std::wstring>>& rows, std::string& bytes) const
+                                    const std::vector<std::vector<std::wstring>>& rows,
+                                    std::string& bytes) const
 {
     bytes.clear();
     Converted<std::string> line = CsvLine(GetRuntime(), titles);
@@ -396,7 +430,8 @@ SessionResult UnitSession::SaveCsvAs(const std::wstring& name, const std::vector
     Runtime& runtime = GetRuntime();
     auto file = runtime.CreateOutputFile(name);
     if (!file)
-        return Failed(SessionFailure::FileNotCreated, FormatMessageText(texts::kCreateFileFailed, name.c_str()));
+        return Failed(SessionFailure::FileNotCreated,
+                      FormatMessageText(texts::kCreateFileFailed, name.c_str()));
     // A failed write or close is detected: the incomplete file is removed.
     bool written = false;
     Converted<std::string> line = CsvLine(runtime, titles);

@@ -28,26 +28,28 @@
 #include "discovery/DiscoveryPorts.h"
 #include "runtime/Guid.h"
 #include "runtime/ResultCodes.h"
+#include "session/ControlInfo.h"
 
 namespace norvik {
 
 enum class SessionFailure {
     None,
-    Conversion,     // the code page refused a conversion; text: the system's text
-    NoSuchDevice,   // a list position beyond the table
+    Conversion,    // the code page refused a conversion; text: the system's text
+    NoSuchDevice,  // a list position beyond the table
     NoSuchUnit,
-    NotListed,      // a position the picker does not list
-    BadGuidText,    // a typed text that is no braced GUID
-    OpenFailed,     // the unit could not be opened
-    NoChannel,      // no unit is open
+    NotListed,    // a position the picker does not list
+    BadGuidText,  // a typed text that is no braced GUID
+    OpenFailed,   // the unit could not be opened
+    NoChannel,    // no unit is open
     EmptySelector,
     ZeroSelector,
-    LengthProbe,    // the driver reported no length; result: its code
+    LengthProbe,  // the driver reported no length; result: its code
     EmptyData,
-    Request,        // the SET or GET failed; result: its code
+    Request,  // the SET or GET failed; result: its code
     EmptyLog,
     FileNotCreated,
     FileNotWritten,
+    UnitInfo,  // the unit-information property failed or ended early; result: its code
 };
 
 struct SessionResult {
@@ -82,8 +84,8 @@ struct TransferRecord {
     bool ok = false;
     unsigned lineNumber = 0;
     std::uint8_t selector = 0;
-    HResult result = 0;              // the channel's result afterwards
-    std::vector<std::uint8_t> bytes; // the control's bytes as sent or read
+    HResult result = 0;               // the channel's result afterwards
+    std::vector<std::uint8_t> bytes;  // the control's bytes as sent or read
 
     std::wstring line;
     std::wstring direct;
@@ -93,6 +95,29 @@ struct TransferRecord {
     std::wstring xuGuid;
 
     std::vector<std::wstring> Cells() const { return {line, direct, dataHex, dataString, device, xuGuid}; }
+};
+
+// One item of a control's description: the bytes its request answered, or
+// "not available" with the code the platform answered and its system text.
+struct QueryItem {
+    bool available = false;
+    std::vector<std::uint8_t> bytes;  // the control's length (INFO: one byte; LEN: the two-byte length)
+    HResult result = 0;
+    std::wstring failureText;  // "0x%08x: <system text>", without a line end; empty when available
+};
+
+// Every request of the video class on one control. An item that failed does
+// not stop the others; the value items need the length, so they share its
+// failure when the length probe fails.
+struct ControlDescription {
+    std::uint8_t selector = 0;
+    std::uint16_t length = 0;  // 0 when the length is not available
+    QueryItem len, info, cur, min, max, res, def;
+
+    const QueryItem& Item(ControlItem item) const;
+    QueryItem& Item(ControlItem item);
+    // How many items are not available.
+    unsigned Failures() const;
 };
 
 class UnitSession {
@@ -133,6 +158,9 @@ public:
     // Closes the channel and forgets the control length; true when a length
     // was held.
     bool Close();
+    // How long each request of a channel opened from now on may take before
+    // it is abandoned (kWorkerTimeLimitMs unless set), in milliseconds.
+    void SetRequestTimeLimit(std::uint32_t milliseconds) { requestTimeLimitMs_ = milliseconds; }
     // Opens a listed unit by its device's display name (the channel must be
     // closed first). Failures: NoSuchDevice, NoSuchUnit, NotListed,
     // OpenFailed, Conversion.
@@ -143,6 +171,9 @@ public:
     // must be closed first); typedText is what the rows will name.
     // Failure: OpenFailed.
     SessionResult OpenTyped(const Guid& guid, const std::wstring& typedText);
+    // The same search on the one device at that table position, whatever
+    // the picker lists. Failures: NoSuchDevice, OpenFailed, Conversion.
+    SessionResult OpenTypedOn(std::uint32_t device, const Guid& guid, const std::wstring& typedText);
     // Parse, close, open: a typed text as the picker's Open handles it.
     SessionResult OpenByTypedText(const std::wstring& text);
     // After a typed open: the information line naming the device the channel
@@ -171,7 +202,8 @@ public:
     // The "Device" and "XU guid" cells for a source.
     SessionResult DescribeSource(const RowSource& source, std::wstring& device, std::wstring& xuGuid) const;
     // A new record: line, direction with the current selector, device, GUID.
-    SessionResult BeginRecord(bool isSet, unsigned line, const RowSource& source, TransferRecord& record) const;
+    SessionResult BeginRecord(bool isSet, unsigned line, const RowSource& source,
+                              TransferRecord& record) const;
     // Zero-fills the buffer and puts the text's bytes at its start, exactly
     // the control's length; dataString gets their text.
     SessionResult BuildSendData(const std::wstring& text, bool hexMode, std::wstring& dataString);
@@ -202,6 +234,22 @@ public:
     // front end that keeps its own log of many transfers turns it off.
     void KeepLog(bool keep) { keepLog_ = keep; }
 
+    // --- The class's query requests and the unit's inventory (they leave
+    // the selector, length and transfer buffer above untouched).
+
+    // One query of the open unit's selector: INFO one byte, the others the
+    // control's length (probed first). Failures: NoChannel, Request (the
+    // item's failure text and code, also in item), Conversion.
+    SessionResult Query(std::uint8_t selector, ControlQuery kind, QueryItem& item);
+    // LEN, INFO, CUR, MIN, MAX, RES and DEF of the selector, each answered
+    // or not available. Failures: NoChannel, Conversion; a refused item is
+    // no failure of the whole.
+    SessionResult Describe(std::uint8_t selector, ControlDescription& description);
+    // The selectors the open unit declares in its unit-information property
+    // (id 0), lowest first. Failures: NoChannel, UnitInfo (the property's
+    // code, or none when its bytes end early), Conversion.
+    SessionResult DeclaredSelectors(std::vector<std::uint8_t>& selectors);
+
     // --- The CSV file.
 
     // The header line and one line per row, as the file holds them.
@@ -212,7 +260,8 @@ public:
     // file that cannot be written completely is removed. Failures:
     // FileNotCreated, FileNotWritten, Conversion.
     SessionResult SaveCsv(const std::vector<std::wstring>& titles,
-                          const std::vector<std::vector<std::wstring>>& rows, std::wstring* fileName = nullptr);
+                          const std::vector<std::vector<std::wstring>>& rows,
+                          std::wstring* fileName = nullptr);
     // The same into the file of that name.
     SessionResult SaveCsvAs(const std::wstring& name, const std::vector<std::wstring>& titles,
                             const std::vector<std::vector<std::wstring>>& rows);
@@ -223,7 +272,15 @@ public:
     Runtime& GetRuntime() const { return discovery_.runtime; }
 
 private:
+    // After a typed GUID was opened: the failure text when no channel came
+    // of it, else the rows name the unit as typed.
+    SessionResult TypedOpenResult(const std::wstring& typedText);
+    void ApplyTimeLimit();
     SessionResult Finish(bool isSet, TransferRecord& record);
+    // Marks item not available with the channel's last result.
+    SessionResult FailItem(QueryItem& item) const;
+    SessionResult QueryItemOf(std::uint8_t selector, ControlQuery kind, std::uint16_t length,
+                              QueryItem& item);
 
     DiscoveryPorts discovery_;
     mutable ChannelPorts channelPorts_;
@@ -236,6 +293,7 @@ private:
     RowSource openedAs_;
     std::vector<TransferRecord> log_;
     bool keepLog_ = true;
+    std::uint32_t requestTimeLimitMs_;
 };
 
 }  // namespace norvik

@@ -56,10 +56,10 @@ std::uint16_t MonthFromName(const char* date)
         return 2;
     case 'J':
         if (second == 'a')
-            return 1;                  // Jan
-        return third == 'n' ? 6 : 7;   // Jun, Jul
+            return 1;                 // Jan
+        return third == 'n' ? 6 : 7;  // Jun, Jul
     case 'M':
-        return third == 'r' ? 3 : 5;   // Mar, May
+        return third == 'r' ? 3 : 5;  // Mar, May
     case 'N':
         return 11;
     case 'O':

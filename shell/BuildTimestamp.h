@@ -35,6 +35,9 @@ void ParseBuildTimestamp(BuildTimestamp& out);
 // This build's date and time texts, in the __DATE__ and __TIME__ forms.
 const char* BuildDateText();
 const char* BuildTimeText();
+// The commit the build was made from (with "+" for a changed tree); empty
+// when the build did not know it.
+const char* BuildCommitText();
 
 // "Version: 20240308-180022": year, then month, day, hour, minute and second
 // with two digits each.

@@ -167,7 +167,10 @@ void CHyperLink::SetLinkTarget(std::wstring newTarget)
     ShowWindow(kSwShow);
 }
 
-std::intptr_t CHyperLink::OpenLinkTarget(const std::wstring& linkTarget) { return runtime_.ShellOpen(linkTarget); }
+std::intptr_t CHyperLink::OpenLinkTarget(const std::wstring& linkTarget)
+{
+    return runtime_.ShellOpen(linkTarget);
+}
 
 void CHyperLink::OpenTargetAndReport()
 {

@@ -1,5 +1,6 @@
-// The `norvik` dialog program on Linux. It takes no arguments; the platform
-// is chosen once, here, from the environment:
+// The `norvik` dialog program on Linux. It takes no arguments but --help and
+// --version (which answer without a display); the platform is chosen once,
+// here, from the environment:
 //
 //   NORVIK_SIMULATION=demo     the built-in demo scenario
 //   NORVIK_SIMULATION=<file>   the simulated machine a scenario file describes
@@ -14,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "apps/norvik/ProgramInfo.h"
 #include "discovery/CaptureStack.h"
 #include "console/AppPorts.h"
 #include "framework/Framework.h"
@@ -28,6 +30,7 @@
 
 #include "platforms/qt/QtDialogHost.h"
 #include "platforms/qt/SettingsLocation.h"
+#include "platforms/qt/StartupNotice.h"
 #else
 #include "platforms/sim/MemoryDialogHost.h"
 #endif
@@ -54,9 +57,9 @@ struct Machine {
     DeviceSetup& Setup() { return simulated ? simulated->DeviceSetupPort() : real->Setup(); }
 };
 
-// False (with the reason on standard error) when the scenario asked for
-// cannot be loaded.
-bool ChooseMachine(Runtime& runtime, Machine& machine)
+// False, with the reason in `problem`, when the scenario asked for cannot be
+// loaded.
+bool ChooseMachine(Runtime& runtime, Machine& machine, std::string& problem)
 {
     const char* simulation = std::getenv("NORVIK_SIMULATION");
     if (!simulation || simulation[0] == '\0') {
@@ -66,7 +69,7 @@ bool ChooseMachine(Runtime& runtime, Machine& machine)
     const ScenarioLoad load =
         std::strcmp(simulation, "demo") == 0 ? LoadDemoScenario() : LoadScenarioFile(simulation);
     if (!load) {
-        std::fprintf(stderr, "norvik: %s\n", load.error.c_str());
+        problem = "norvik: " + load.error;
         return false;
     }
     machine.simulated = std::make_unique<SimPlatform>(load.scenario);
@@ -77,15 +80,26 @@ bool ChooseMachine(Runtime& runtime, Machine& machine)
 
 int main(int argc, char** argv)
 {
-    (void)argc;  // the program takes no arguments; any given are ignored
+    // Arguments other than --help and --version are ignored.
+    switch (app::FindInfoRequest(argc, argv)) {
+    case app::InfoRequest::Help:
+        std::fputs(app::HelpText().c_str(), stdout);
+        return 0;
+    case app::InfoRequest::Version:
+        std::fputs(app::VersionText().c_str(), stdout);
+        return 0;
+    case app::InfoRequest::None:
+        break;
+    }
 
 #if defined(NORVIK_WITH_QT)
     if (!HasValue("QT_QPA_PLATFORM") && !HasValue("DISPLAY") && !HasValue("WAYLAND_DISPLAY")) {
-        std::fputs("norvik: no display to show the dialog on (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-                   "Run it in a desktop session, or under a virtual X server:\n"
-                   "    xvfb-run -a norvik\n"
-                   "(with NORVIK_SIMULATION=demo for the built-in demo cameras).\n",
-                   stderr);
+        std::fputs(
+            "norvik: no display to show the dialog on (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+            "Run it in a desktop session, or under a virtual X server:\n"
+            "    xvfb-run -a norvik\n"
+            "(with NORVIK_SIMULATION=demo for the built-in demo cameras).\n",
+            stderr);
         return 2;
     }
 #endif
@@ -93,29 +107,43 @@ int main(int argc, char** argv)
     PosixRuntime posixRuntime;
 
 #if defined(NORVIK_WITH_QT)
+    // Qt reads its own options from the command line; this program has none,
+    // so only the program name is passed on. The application exists before
+    // the platform is chosen, so that a problem can be shown in a box.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication application(qtArgc, qtArgv);
+    StartupNotice notice(stderr, StartedWithoutTerminal());
+
     std::unique_ptr<RelocatedSettingsRuntime> relocated;
     Runtime& runtime = DesktopRuntime(posixRuntime, relocated);
+    const std::wstring unwritable = UnwritableSettingsFile(posixRuntime, relocated.get());
+    if (!unwritable.empty())
+        notice.Report(UnwritableSettingsLine(unwritable));
 #else
     Runtime& runtime = posixRuntime;
 #endif
 
     Machine machine;
-    if (!ChooseMachine(runtime, machine))
+    std::string problem;
+    if (!ChooseMachine(runtime, machine, problem)) {
+#if defined(NORVIK_WITH_QT)
+        notice.Report(problem);
+#else
+        std::fprintf(stderr, "%s\n", problem.c_str());
+#endif
         return 1;
+    }
 
 #if defined(NORVIK_WITH_QT)
-    // Qt reads its own options from the command line; this program has none,
-    // so only the program name is passed on.
-    int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
-    QApplication application(qtArgc, qtArgv);
     QtDialogHost host;
     if (const IconHandle icon = host.LoadIcon(128))
         QApplication::setWindowIcon(host.Icon(icon));
 #else
     (void)argv;
-    std::fputs("norvik: built without Qt 6; the dialog runs headless on the in-memory host and ends at once.\n",
-               stderr);
+    std::fputs(
+        "norvik: built without Qt 6; the dialog runs headless on the in-memory host and ends at once.\n",
+        stderr);
     MemoryDialogHost host;
 #endif
 

@@ -1,6 +1,6 @@
 #pragma once
 // The --log file: transfer rows in the CSV form the dialog saves its
-// transfer log in.
+// transfer log in, or (LogFormat::Csv) as quoted RFC 4180 rows in UTF-8.
 //
 // A regular file is read back first: a new or empty one gets the header
 // line, a transfer log is continued (numbering on from its whole rows, a cut
@@ -10,7 +10,7 @@
 // and sockets are refused.
 //
 // Every row goes out in one write on an append handle while the file is
-// locked (flock), so runs logging to one file at once never tear each
+// locked (LogFile::Lock), so runs logging to one file at once never tear each
 // other's rows. Before each row the bytes other runs appended to a regular
 // file since this run's last look are counted too; the row then takes the
 // number that follows the file's own rows. A file is read once, in chunks,
@@ -20,16 +20,20 @@
 #include <string>
 #include <vector>
 
+#include "apps/norvikctl/LogFile.h"
 #include "apps/norvikctl/LogRows.h"
+#include "apps/norvikctl/QuotedCsv.h"
 #include "runtime/Runtime.h"
 
 namespace norvik::ctl {
+
+enum class LogFormat { Norvik, Csv };
 
 class CsvLog {
 public:
     // Opens (or creates) the log. Fails with exit status 1, having written
     // nothing, when the file cannot hold a log or cannot be opened.
-    CsvLog(Runtime& runtime, const std::string& path);
+    CsvLog(Runtime& runtime, const std::string& path, LogFormat format = LogFormat::Norvik);
     CsvLog(const CsvLog&) = delete;
     CsvLog& operator=(const CsvLog&) = delete;
 
@@ -42,23 +46,21 @@ public:
     void Append(const std::vector<std::wstring>& cells);
 
 private:
-    struct Descriptor {
-        int fd = -1;
-        Descriptor() = default;
-        Descriptor(const Descriptor&) = delete;
-        Descriptor& operator=(const Descriptor&) = delete;
-        ~Descriptor();
-    };
-
     std::string LookAgain();
+    std::string RowBytes(const std::vector<std::wstring>& cells) const;
+    void FeedCounter(std::string_view bytes);
+    void ResetCounter();
+    LogRows CounterResult() const;
     void Write(const std::string& bytes);
 
     Runtime& runtime_;
     std::string path_;
+    LogFormat format_;
     std::string header_;  // the header line with its CR LF
-    Descriptor file_;
+    LogFile file_;
     bool regular_ = false;
     LogRowCounter rows_;          // a regular file's bytes up to knownSize_
+    QuotedCsvCounter records_;    // the same for the csv format
     std::int64_t knownSize_ = 0;  // how much of a regular file has been counted
     unsigned nextLine_ = 1;
 };

@@ -15,14 +15,8 @@ struct CtlError {
     std::string message;  // UTF-8, without the final line feed
 };
 
-[[noreturn]] inline void FailUsage(std::string message)
-{
-    throw CtlError{kExitUsage, std::move(message)};
-}
+[[noreturn]] inline void FailUsage(std::string message) { throw CtlError{kExitUsage, std::move(message)}; }
 
-[[noreturn]] inline void FailRequest(std::string message)
-{
-    throw CtlError{kExitFailed, std::move(message)};
-}
+[[noreturn]] inline void FailRequest(std::string message) { throw CtlError{kExitFailed, std::move(message)}; }
 
 }  // namespace norvik::ctl

@@ -92,7 +92,8 @@ void LogRowCounter::EndLine()
     if (open_) {
         // The line without a CR before its LF ends in ", ".
         const bool cr = tail_[2] == '\r';
-        const bool endsInSeparator = cr ? tail_[0] == ',' && tail_[1] == ' ' : tail_[1] == ',' && tail_[2] == ' ';
+        const bool endsInSeparator =
+            cr ? tail_[0] == ',' && tail_[1] == ' ' : tail_[1] == ',' && tail_[2] == ' ';
         separators_ = std::min(kColumns, separators_ + lineSeparators_);
         whole_ = whole_ || (separators_ == kColumns && endsInSeparator);
     }

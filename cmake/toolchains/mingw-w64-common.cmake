@@ -27,9 +27,11 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # this launcher (headless, quiet, no Mono or Gecko installer prompts).
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${NORVIK_WINE_ARCH_OPTION})
 
-# The test framework and the JSON library come from the build machine as
-# sources and headers; these small package files make them usable in the
-# cross build without pointing the compiler at the build machine's headers.
+# The test framework, the JSON library and the command-line parser come
+# from the build machine as sources and headers; these small package files
+# make them usable in the cross build without pointing the compiler at the
+# build machine's other headers.
 set(GTest_DIR ${CMAKE_CURRENT_LIST_DIR}/packages/GTest CACHE PATH "GoogleTest built from source")
 set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/packages/nlohmann_json
     CACHE PATH "nlohmann-json headers of the build machine")
+set(CLI11_DIR ${CMAKE_CURRENT_LIST_DIR}/packages/CLI11 CACHE PATH "CLI11 headers of the build machine")

@@ -4,6 +4,8 @@
 #   - preset mingw-x64: the debug build for 64-bit Windows;
 #   - preset mingw-i686: the release build for 32-bit Windows, the
 #     architecture Norvik.exe ships as (statically linked).
+# The 32-bit build's zip (Norvik.exe, norvikctl.exe, README-windows.txt,
+# LICENSE.txt) is made and its programs run under Wine.
 # Each suite holds the core, the simulated platform and the Win32 platform
 # tests, with a smoke run of its own Norvik.exe, under Wine and Xvfb in the
 # project's own Wine prefix (build/wine-prefix, created on first use).
@@ -52,4 +54,8 @@ for preset in mingw-x64 mingw-i686; do
     fi
     echo "-- $preset: tests under Wine"
     "$here/wine-ctest.sh" "build/$preset" -j "$jobs" --output-on-failure
+    if [ "$preset" = mingw-i686 ]; then
+        echo "-- $preset: the zip for Windows users, its programs under 32-bit Wine"
+        "$here/test-windows-zip.sh" "build/$preset"
+    fi
 done

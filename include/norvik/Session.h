@@ -30,7 +30,9 @@ enum class DataForm {
 /// a time (in practice the thread that made it). Calls block: a discovery
 /// can take seconds; a SET or GET waits at most 500 ms for an answer and
 /// tries a refused request once more after 200 ms; the length probe is a
-/// direct driver call that takes as long as the driver does.
+/// direct driver call that takes as long as the driver does. A class query
+/// waits for its answer as a GET does; Describe makes up to seven requests
+/// (the length probe and six more).
 ///
 /// Lifetime: the Session must be destroyed before its Platform. Destroying
 /// it closes the open unit. One Session per Platform at a time: discovery
@@ -46,6 +48,11 @@ public:
     /// units and the nodes that answer them. Replaces Devices(); an open unit
     /// stays open. Always succeeds (a machine without cameras has no devices).
     Result Discover();
+
+    /// Discover(), and in *diagnostics (when given) the diagnostic lines
+    /// the run wrote: the lines the dialog's debug console and
+    /// `norvikctl --debug discover` show, with their line ends, UTF-8.
+    Result Discover(std::string* diagnostics);
 
     /// The devices of the last Discover(), in discovery order.
     const std::vector<DeviceRecord>& Devices() const;
@@ -88,6 +95,28 @@ public:
     /// Probe(cs), then reads the control's value; as Set for the row and the
     /// failures (without EmptyData).
     Result Get(const std::string& cs, TransferRow* row = nullptr);
+
+    /// Asks the open unit's control selector one class query: INFO answers
+    /// one byte, the other kinds the control's length, which is probed
+    /// first. *bytes (when given) gets the answer, or is emptied. Neither a
+    /// row nor the current selector and length change. Fails with NoChannel,
+    /// ZeroSelector, Request (the length probe or the query was refused:
+    /// hresult is the code, text "0x%08x: " and the system's text) or
+    /// Conversion.
+    Result Query(std::uint8_t selector, QueryKind kind, std::vector<std::uint8_t>* bytes);
+
+    /// Asks the open unit's control selector every request: its length,
+    /// INFO, CUR, MIN, MAX, RES and DEF, each answered or not available.
+    /// A refused item is no failure of the call. Fails with NoChannel,
+    /// ZeroSelector or Conversion; *description is then the selector alone.
+    Result Describe(std::uint8_t selector, ControlRecord* description);
+
+    /// The selectors the open unit declares in its unit-information
+    /// property (the bits of its descriptor's bmControls), lowest first.
+    /// Fails with NoChannel, UnitInfo (hresult is the property's code, or
+    /// 0 when its bytes end before bmControls) or Conversion; *selectors is
+    /// then empty.
+    Result DeclaredSelectors(std::vector<std::uint8_t>* selectors);
 
     /// The rows of the transfers made, in order; their line numbers count
     /// from 1.

@@ -75,12 +75,9 @@ struct Refusal {
 // the camera gave no reason (code 0 or a reserved one, or the error code
 // could not be read).
 constexpr Refusal kRefusals[] = {
-    {EBUSY, "not ready (EBUSY)"},
-    {EACCES, "wrong state (EACCES)"},
-    {EILSEQ, "wrong state (EILSEQ)"},
-    {EREMOTE, "not enough power (EREMOTE)"},
-    {ERANGE, "out of range (ERANGE)"},
-    {EINVAL, "invalid unit, control, request or value (EINVAL)"},
+    {EBUSY, "not ready (EBUSY)"},       {EACCES, "wrong state (EACCES)"},
+    {EILSEQ, "wrong state (EILSEQ)"},   {EREMOTE, "not enough power (EREMOTE)"},
+    {ERANGE, "out of range (ERANGE)"},  {EINVAL, "invalid unit, control, request or value (EINVAL)"},
     {EPIPE, "no reason given (EPIPE)"},
 };
 

@@ -24,8 +24,8 @@ namespace norvik {
 namespace {
 
 constexpr std::intptr_t kShellOpened = 42;
-constexpr std::intptr_t kShellFileNotFound = 2;   // SE_ERR_FNF
-constexpr std::intptr_t kShellNoAssociation = 31; // SE_ERR_NOASSOC
+constexpr std::intptr_t kShellFileNotFound = 2;    // SE_ERR_FNF
+constexpr std::intptr_t kShellNoAssociation = 31;  // SE_ERR_NOASSOC
 
 struct FileCloser {
     void operator()(std::FILE* file) const
@@ -161,8 +161,8 @@ PosixRuntime::PosixRuntime() : PosixRuntime(Options{}) {}
 PosixRuntime::PosixRuntime(Options options)
     : options_(std::move(options)),
       codePage_(MakeAnsiCodePage()),
-      errorLanguage_(ErrorTextLanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
-                                                 std::getenv("LANG")))
+      errorLanguage_(
+          ErrorTextLanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")))
 {
 }
 
@@ -170,7 +170,13 @@ PosixRuntime::~PosixRuntime() = default;
 
 void PosixRuntime::WriteDiagnostic(std::string_view bytes)
 {
-    if (!consoleOpen_.load() || options_.diagnostics == nullptr || bytes.empty())
+    if (!consoleOpen_.load() || bytes.empty())
+        return;
+    if (options_.diagnosticSink) {
+        options_.diagnosticSink(bytes);
+        return;
+    }
+    if (options_.diagnostics == nullptr)
         return;
     std::fwrite(bytes.data(), 1, bytes.size(), options_.diagnostics);
     std::fflush(options_.diagnostics);
@@ -211,8 +217,8 @@ long Futex(const std::atomic<std::uint32_t>& word, int operation, std::uint32_t 
            const timespec* timeout)
 {
     static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
-    return ::syscall(SYS_futex, reinterpret_cast<const std::uint32_t*>(&word),
-                     operation | FUTEX_PRIVATE_FLAG, value, timeout, nullptr, 0);
+    return ::syscall(SYS_futex, reinterpret_cast<const std::uint32_t*>(&word), operation | FUTEX_PRIVATE_FLAG,
+                     value, timeout, nullptr, 0);
 }
 
 std::int64_t MonotonicNanoseconds()
@@ -243,10 +249,7 @@ bool PosixRuntime::WaitForValue(const std::atomic<std::uint32_t>& word, std::uin
     }
 }
 
-void PosixRuntime::WakeValue(std::atomic<std::uint32_t>& word)
-{
-    Futex(word, FUTEX_WAKE, 1, nullptr);
-}
+void PosixRuntime::WakeValue(std::atomic<std::uint32_t>& word) { Futex(word, FUTEX_WAKE, 1, nullptr); }
 
 LocalTime PosixRuntime::Now()
 {
@@ -267,15 +270,15 @@ LocalTime PosixRuntime::Now()
     return time;
 }
 
-int PosixRuntime::ReadProfileInt(const std::wstring& section, const std::wstring& key,
-                                 int defaultValue, const std::wstring& path)
+int PosixRuntime::ReadProfileInt(const std::wstring& section, const std::wstring& key, int defaultValue,
+                                 const std::wstring& path)
 {
     return LoadProfile(path, codePage_.get()).ReadInt(section, key, defaultValue);
 }
 
 std::wstring PosixRuntime::ReadProfileString(const std::wstring& section, const std::wstring& key,
-                                             const std::wstring& defaultValue,
-                                             std::size_t bufferChars, const std::wstring& path)
+                                             const std::wstring& defaultValue, std::size_t bufferChars,
+                                             const std::wstring& path)
 {
     return LoadProfile(path, codePage_.get()).ReadString(section, key, defaultValue, bufferChars);
 }
@@ -340,10 +343,7 @@ std::unique_ptr<OutputFile> PosixRuntime::CreateOutputFile(const std::wstring& n
     return std::make_unique<PosixOutputFile>(std::move(file));
 }
 
-bool PosixRuntime::RemoveFile(const std::wstring& name)
-{
-    return ::unlink(WideToUtf8(name).c_str()) == 0;
-}
+bool PosixRuntime::RemoveFile(const std::wstring& name) { return ::unlink(WideToUtf8(name).c_str()) == 0; }
 
 std::intptr_t PosixRuntime::ShellOpen(const std::wstring& target)
 {

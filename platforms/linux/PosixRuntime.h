@@ -22,6 +22,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,6 +37,10 @@ public:
     struct Options {
         // Where diagnostics go once the console is open.
         std::FILE* diagnostics = stdout;
+        // When set, diagnostics go to this function instead of the stream
+        // (a library that hands them to its caller). It may be called from
+        // any thread that writes a diagnostic.
+        std::function<void(std::string_view)> diagnosticSink;
         // The program ShellOpen runs with the target as its only argument,
         // looked up on PATH when it has no slash.
         std::string opener = "xdg-open";
@@ -62,8 +67,8 @@ public:
     std::wstring ReadProfileString(const std::wstring& section, const std::wstring& key,
                                    const std::wstring& defaultValue, std::size_t bufferChars,
                                    const std::wstring& path) override;
-    bool WriteProfileString(const std::wstring& section, const std::wstring& key,
-                            const std::wstring& value, const std::wstring& path) override;
+    bool WriteProfileString(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                            const std::wstring& path) override;
 
     std::wstring ModulePath() override;
     wchar_t PathSeparator() const override { return L'/'; }

@@ -118,12 +118,39 @@ std::wstring LocationPath(const std::vector<std::string>& components)
     return sysfs::Utf8ToWide(path);
 }
 
+// The video nodes of an interface ("video0", ...) in number order.
+std::vector<std::pair<unsigned long, fs::path>> VideoNodesOf(const fs::path& interfaceDir)
+{
+    std::vector<std::pair<unsigned long, fs::path>> nodes;
+    std::error_code error;
+    for (fs::directory_iterator it(interfaceDir / "video4linux", error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, 5, "video") == 0 && AllDigits(name.substr(5)))
+            nodes.emplace_back(std::strtoul(name.c_str() + 5, nullptr, 10), it->path());
+    }
+    std::sort(nodes.begin(), nodes.end());
+    return nodes;
+}
+
+// The capture node of an interface: the first with index 0 (uvcvideo gives
+// its metadata node index 1), else the first.
+std::optional<std::string> CaptureNodeOf(const fs::path& interfaceDir)
+{
+    const auto nodes = VideoNodesOf(interfaceDir);
+    if (nodes.empty())
+        return std::nullopt;
+    for (const auto& node : nodes) {
+        const auto index = sysfs::ReadNumber(node.second, "index", 10);
+        if (!index || *index == 0)
+            return node.second.filename().string();
+    }
+    return nodes.front().second.filename().string();
+}
+
 class SysfsDeviceInfoSet final : public DeviceInfoSet {
 public:
-    explicit SysfsDeviceInfoSet(std::shared_ptr<SysfsDeviceSetup::Nodes> nodes)
-        : nodes_(std::move(nodes))
-    {
-    }
+    explicit SysfsDeviceInfoSet(std::shared_ptr<SysfsDeviceSetup::Nodes> nodes) : nodes_(std::move(nodes)) {}
 
     bool OpenDeviceInterface(const std::wstring& devicePath) override
     {
@@ -150,20 +177,18 @@ public:
         return true;
     }
 
-    bool ClassNameFromGuid(const Guid& classGuid, std::wstring* name,
-                           std::size_t bufferChars) override
+    bool ClassNameFromGuid(const Guid& classGuid, std::wstring* name, std::size_t bufferChars) override
     {
         return ClassText(classGuid, L"Camera", name, bufferChars);
     }
 
-    bool ClassDescription(const Guid& classGuid, std::wstring* text,
-                          std::size_t bufferChars) override
+    bool ClassDescription(const Guid& classGuid, std::wstring* text, std::size_t bufferChars) override
     {
         return ClassText(classGuid, L"Cameras", text, bufferChars);
     }
 
-    bool RegistryProperty(const DeviceInfoData& info, std::uint32_t property,
-                          std::wstring* value, std::size_t bufferBytes) override
+    bool RegistryProperty(const DeviceInfoData& info, std::uint32_t property, std::wstring* value,
+                          std::size_t bufferBytes) override
     {
         if (!value)
             return false;
@@ -221,17 +246,9 @@ private:
     // The card name of the interface's first video node.
     static std::optional<std::wstring> CardName(const fs::path& interfaceDir)
     {
-        std::vector<std::pair<unsigned long, fs::path>> nodes;
-        std::error_code error;
-        for (fs::directory_iterator it(interfaceDir / "video4linux", error), end;
-             !error && it != end; it.increment(error)) {
-            const std::string name = it->path().filename().string();
-            if (name.compare(0, 5, "video") == 0 && AllDigits(name.substr(5)))
-                nodes.emplace_back(std::strtoul(name.c_str() + 5, nullptr, 10), it->path());
-        }
+        const auto nodes = VideoNodesOf(interfaceDir);
         if (nodes.empty())
             return std::nullopt;
-        std::sort(nodes.begin(), nodes.end());
         return Text(nodes.front().second, "name");
     }
 
@@ -242,8 +259,8 @@ private:
 
 }  // namespace
 
-SysfsDeviceSetup::SysfsDeviceSetup(fs::path sysfsRoot)
-    : nodes_(std::make_shared<Nodes>(std::move(sysfsRoot)))
+SysfsDeviceSetup::SysfsDeviceSetup(fs::path sysfsRoot, fs::path deviceDir)
+    : nodes_(std::make_shared<Nodes>(std::move(sysfsRoot))), deviceDir_(std::move(deviceDir))
 {
 }
 
@@ -254,8 +271,7 @@ std::unique_ptr<DeviceInfoSet> SysfsDeviceSetup::CreateDeviceInfoList()
     return std::make_unique<SysfsDeviceInfoSet>(nodes_);
 }
 
-std::uint32_t SysfsDeviceSetup::LocationInformation(DevInst node, std::wstring* text,
-                                                    std::size_t bufferBytes)
+std::uint32_t SysfsDeviceSetup::LocationInformation(DevInst node, std::wstring* text, std::size_t bufferBytes)
 {
     auto path = nodes_->Path(node);
     if (!path)
@@ -279,8 +295,7 @@ std::uint32_t SysfsDeviceSetup::LocationInformation(DevInst node, std::wstring* 
                       unsigned(it - hubs.begin() + 1));
         value = sysfs::Utf8ToWide(buffer);
     } else if (ParsePciAddress(name, &bus, &device, &function)) {
-        std::snprintf(buffer, sizeof buffer, "PCI bus %u, device %u, function %u", bus, device,
-                      function);
+        std::snprintf(buffer, sizeof buffer, "PCI bus %u, device %u, function %u", bus, device, function);
         value = sysfs::Utf8ToWide(buffer);
     } else {
         return kCrNoSuchValue;
@@ -305,6 +320,25 @@ std::uint32_t SysfsDeviceSetup::Parent(DevInst node, DevInst* parent)
     if (parent)
         *parent = nodes_->Handle(above);
     return kCrSuccess;
+}
+
+bool SysfsDeviceSetup::PlatformAddress(const std::wstring& devicePath, DeviceAddress* address)
+{
+    const auto identity = ParseFunctionIdentity(devicePath);
+    if (!identity || !address)
+        return false;
+    const sysfs::UsbTree& tree = nodes_->tree;
+    *address = DeviceAddress{};
+    // A camera unplugged since it was listed has no address any more.
+    const auto interfaceName = FindFunctionInterface(tree, *identity);
+    if (!interfaceName)
+        return true;
+    address->location = sysfs::Utf8ToWide(identity->usbDevice);
+    if (const auto node = CaptureNodeOf(tree.DeviceDir(*interfaceName)))
+        address->videoNode = sysfs::Utf8ToWide((deviceDir_ / *node).string());
+    if (const auto serial = sysfs::ReadAttribute(tree.DeviceDir(identity->usbDevice), "serial"))
+        address->serial = sysfs::Utf8ToWide(*serial);
+    return true;
 }
 
 }  // namespace norvik

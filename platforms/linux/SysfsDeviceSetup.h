@@ -9,6 +9,9 @@
 // Location information: "Port_#%04d.Hub_#%04d" for a USB device (the hub
 // number counts the hubs in walk order from 1), the interface name for an
 // interface, "PCI bus %d, device %d, function %d" for a PCI device.
+// A device's address: its USB port path ("1-1.2"), the capture node of its
+// interface under the device-node directory ("/dev/video0") and the USB
+// device's serial attribute.
 
 #include <memory>
 #include <mutex>
@@ -30,18 +33,19 @@ extern const Guid kCameraSetupClass;
 
 class SysfsDeviceSetup final : public DeviceSetup {
 public:
-    explicit SysfsDeviceSetup(std::filesystem::path sysfsRoot);
+    explicit SysfsDeviceSetup(std::filesystem::path sysfsRoot, std::filesystem::path deviceDir = "/dev");
     ~SysfsDeviceSetup() override;
 
     std::unique_ptr<DeviceInfoSet> CreateDeviceInfoList() override;
-    std::uint32_t LocationInformation(DevInst node, std::wstring* text,
-                                      std::size_t bufferBytes) override;
+    std::uint32_t LocationInformation(DevInst node, std::wstring* text, std::size_t bufferBytes) override;
     std::uint32_t Parent(DevInst node, DevInst* parent) override;
+    bool PlatformAddress(const std::wstring& devicePath, DeviceAddress* address) override;
 
     struct Nodes;
 
 private:
     std::shared_ptr<Nodes> nodes_;
+    std::filesystem::path deviceDir_;
 };
 
 }  // namespace norvik

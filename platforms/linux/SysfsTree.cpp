@@ -16,8 +16,8 @@ std::optional<std::string> ReadAttribute(const fs::path& dir, const char* name)
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
         return std::nullopt;
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\r' ||
-                             text.back() == '\t'))
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == ' ' || text.back() == '\r' || text.back() == '\t'))
         text.pop_back();
     return text;
 }
@@ -39,8 +39,7 @@ std::optional<std::vector<std::uint8_t>> ReadBinary(const fs::path& file)
     std::ifstream in(file, std::ios::binary);
     if (!in)
         return std::nullopt;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
         return std::nullopt;
     return bytes;
@@ -95,8 +94,8 @@ std::wstring Utf8ToWide(const std::string& text)
                 break;
             code = code << 6 | (next & 0x3F);
         }
-        const bool overlong = (extra == 1 && code < 0x80) || (extra == 2 && code < 0x800) ||
-                              (extra == 3 && code < 0x10000);
+        const bool overlong =
+            (extra == 1 && code < 0x80) || (extra == 2 && code < 0x800) || (extra == 3 && code < 0x10000);
         if (j <= extra || overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
             out.push_back(L'\xFFFD');
             i += j;
@@ -155,8 +154,7 @@ std::vector<std::string> UsbTree::RootHubs() const
 {
     std::vector<std::pair<unsigned long, std::string>> buses;
     std::error_code error;
-    for (fs::directory_iterator it(DevicesDir(), error), end; !error && it != end;
-         it.increment(error)) {
+    for (fs::directory_iterator it(DevicesDir(), error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (IsRootHubName(name))
             buses.emplace_back(std::strtoul(name.c_str() + 3, nullptr, 10), name);
@@ -196,8 +194,8 @@ std::optional<std::pair<std::string, unsigned>> UsbTree::ParentPort(const std::s
         !std::all_of(portText.begin(), portText.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     const unsigned port = unsigned(std::strtoul(portText.c_str(), nullptr, 10));
-    std::string parent = dot != std::string::npos && dot > dash ? device.substr(0, dot)
-                                                               : "usb" + device.substr(0, dash);
+    std::string parent =
+        dot != std::string::npos && dot > dash ? device.substr(0, dot) : "usb" + device.substr(0, dash);
     return std::make_pair(std::move(parent), port);
 }
 

@@ -81,8 +81,7 @@ protected:
     // Writes as much of a reply as the output buffer holds. The name
     // requests answer this way: a buffer with room for the header learns the
     // whole length from ActualLength.
-    static std::uint32_t CopyOut(const std::vector<std::uint8_t>& reply, void* out,
-                                 std::uint32_t outSize)
+    static std::uint32_t CopyOut(const std::vector<std::uint8_t>& reply, void* out, std::uint32_t outSize)
     {
         const std::uint32_t count = std::min<std::uint32_t>(outSize, std::uint32_t(reply.size()));
         std::memcpy(out, reply.data(), count);
@@ -100,8 +99,8 @@ public:
     {
     }
 
-    bool DeviceIoControl(std::uint32_t code, const void*, std::uint32_t, void* out,
-                         std::uint32_t outSize, std::uint32_t* bytesReturned) override
+    bool DeviceIoControl(std::uint32_t code, const void*, std::uint32_t, void* out, std::uint32_t outSize,
+                         std::uint32_t* bytesReturned) override
     {
         if (code != usb::kIoctlGetHcdDriverKeyName && code != usb::kIoctlGetRootHubName)
             return Fail(win32::kNotSupported, bytesReturned);
@@ -215,8 +214,8 @@ private:
         return Succeed(sizeof info, bytesReturned);
     }
 
-    bool ConnectionInformation(std::uint32_t port, const std::optional<std::string>& device,
-                               void* out, std::uint32_t outSize, std::uint32_t* bytesReturned)
+    bool ConnectionInformation(std::uint32_t port, const std::optional<std::string>& device, void* out,
+                               std::uint32_t outSize, std::uint32_t* bytesReturned)
     {
         if (!out || outSize < sizeof(usb::NodeConnectionInformation))
             return Fail(win32::kInsufficientBuffer, bytesReturned);
@@ -263,8 +262,8 @@ private:
         return Succeed(count, bytesReturned);
     }
 
-    bool Descriptor(const void* in, std::uint32_t inSize, const std::optional<std::string>& device,
-                    void* out, std::uint32_t outSize, std::uint32_t* bytesReturned)
+    bool Descriptor(const void* in, std::uint32_t inSize, const std::optional<std::string>& device, void* out,
+                    std::uint32_t outSize, std::uint32_t* bytesReturned)
     {
         if (inSize < sizeof(usb::DescriptorRequest))
             return Fail(win32::kInvalidParameter, bytesReturned);
@@ -301,10 +300,7 @@ private:
 
 }  // namespace
 
-SysfsUsbHost::SysfsUsbHost(fs::path sysfsRoot)
-    : shared_(std::make_shared<Shared>(std::move(sysfsRoot)))
-{
-}
+SysfsUsbHost::SysfsUsbHost(fs::path sysfsRoot) : shared_(std::make_shared<Shared>(std::move(sysfsRoot))) {}
 
 SysfsUsbHost::~SysfsUsbHost() = default;
 
@@ -339,12 +335,12 @@ std::unique_ptr<UsbDeviceHandle> SysfsUsbHost::Open(const std::string& name)
         } else {
             // USB#...#<sysfs name>#{hub interface class}
             const auto last = rest.rfind('#');
-            const auto before = last == std::string::npos || last == 0 ? std::string::npos
-                                                                       : rest.rfind('#', last - 1);
+            const auto before =
+                last == std::string::npos || last == 0 ? std::string::npos : rest.rfind('#', last - 1);
             if (before != std::string::npos) {
                 const std::string hub = rest.substr(before + 1, last - before - 1);
-                if (!hub.empty() && hub.find('/') == std::string::npos && hub != "." &&
-                    hub != ".." && tree.Exists(hub) && tree.IsHub(hub) && HubName(tree, hub) == rest)
+                if (!hub.empty() && hub.find('/') == std::string::npos && hub != "." && hub != ".." &&
+                    tree.Exists(hub) && tree.IsHub(hub) && HubName(tree, hub) == rest)
                     return std::make_unique<HubHandle>(shared_, hub);
             }
         }
@@ -353,9 +349,6 @@ std::unique_ptr<UsbDeviceHandle> SysfsUsbHost::Open(const std::string& name)
     return nullptr;
 }
 
-std::uint32_t SysfsUsbHost::LastError()
-{
-    return shared_->lastError;
-}
+std::uint32_t SysfsUsbHost::LastError() { return shared_->lastError; }
 
 }  // namespace norvik

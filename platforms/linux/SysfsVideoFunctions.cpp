@@ -154,16 +154,15 @@ std::optional<std::string> FindFunctionInterface(const sysfs::UsbTree& tree,
     return candidates.front();
 }
 
-std::vector<VideoFunction> ScanVideoFunctions(const LinuxPaths& paths, UvcIoctl& ioctl,
-                                              Runtime& runtime, bool reportUnreadable)
+std::vector<VideoFunction> ScanVideoFunctions(const LinuxPaths& paths, UvcIoctl& ioctl, Runtime& runtime,
+                                              bool reportUnreadable)
 {
     const sysfs::UsbTree tree(paths.sysfsRoot);
     const fs::path classDir = paths.sysfsRoot / "class" / "video4linux";
 
     std::vector<std::pair<unsigned long, std::string>> nodes;
     std::error_code error;
-    for (fs::directory_iterator it(classDir, error), end; !error && it != end;
-         it.increment(error)) {
+    for (fs::directory_iterator it(classDir, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (auto number = VideoNodeNumber(name))
             nodes.emplace_back(*number, name);

@@ -57,8 +57,8 @@ std::optional<VideoFunctionIdentity> ParseFunctionIdentity(std::wstring_view nam
 // only. A node that cannot be opened is judged from sysfs alone (its
 // `index` and `name`); when the reason is a permission and reportUnreadable
 // is set, a diagnostic line says which node and what the user needs.
-std::vector<VideoFunction> ScanVideoFunctions(const LinuxPaths& paths, UvcIoctl& ioctl,
-                                              Runtime& runtime, bool reportUnreadable);
+std::vector<VideoFunction> ScanVideoFunctions(const LinuxPaths& paths, UvcIoctl& ioctl, Runtime& runtime,
+                                              bool reportUnreadable);
 
 // The USB interface directory name of an identity ("1-4.2:1.0"), checked
 // against the vendor and product IDs sysfs reports; nullopt when that

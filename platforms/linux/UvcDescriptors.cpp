@@ -7,8 +7,8 @@ namespace {
 Guid VideoNodeType(std::uint8_t first)
 {
     // {DFF229Ex-F70F-11D0-B917-00A0C9223196}, x = 1 to 8.
-    return Guid{{first, 0x29, 0xF2, 0xDF, 0x0F, 0xF7, 0xD0, 0x11, 0xB9, 0x17, 0x00, 0xA0, 0xC9,
-                 0x22, 0x31, 0x96}};
+    return Guid{
+        {first, 0x29, 0xF2, 0xDF, 0x0F, 0xF7, 0xD0, 0x11, 0xB9, 0x17, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
 }
 }  // namespace
 const Guid kVideoStreaming = VideoNodeType(0xE1);
@@ -113,8 +113,8 @@ std::optional<VideoControlEntity> ReadEntity(std::span<const std::uint8_t> d)
 
 }  // namespace
 
-std::optional<VideoControlInterface> FindVideoControlInterface(
-    std::span<const std::uint8_t> configuration, std::uint8_t interfaceNumber)
+std::optional<VideoControlInterface> FindVideoControlInterface(std::span<const std::uint8_t> configuration,
+                                                               std::uint8_t interfaceNumber)
 {
     std::optional<VideoControlInterface> found;
     bool inside = false;

@@ -35,10 +35,10 @@ constexpr std::uint8_t kVcExtensionUnit = 0x06;
 constexpr std::uint8_t kVcEncodingUnit = 0x07;  // from UVC 1.5 on
 
 // Terminal types that get a node type of their own.
-constexpr std::uint16_t kTerminalStreaming = 0x0101;       // TT_STREAMING
-constexpr std::uint16_t kTerminalCamera = 0x0201;          // ITT_CAMERA
-constexpr std::uint16_t kTerminalMediaTransportIn = 0x0202;  // ITT_MEDIA_TRANSPORT_INPUT
-constexpr std::uint16_t kTerminalMediaTransportOut = 0x0302; // OTT_MEDIA_TRANSPORT_OUTPUT
+constexpr std::uint16_t kTerminalStreaming = 0x0101;          // TT_STREAMING
+constexpr std::uint16_t kTerminalCamera = 0x0201;             // ITT_CAMERA
+constexpr std::uint16_t kTerminalMediaTransportIn = 0x0202;   // ITT_MEDIA_TRANSPORT_INPUT
+constexpr std::uint16_t kTerminalMediaTransportOut = 0x0302;  // OTT_MEDIA_TRANSPORT_OUTPUT
 
 // The kernel-streaming node types of Windows (ksmedia.h) that a UVC entity
 // stands for in a capture filter's topology.
@@ -79,10 +79,10 @@ void ForEachDescriptor(std::span<const std::uint8_t> bytes, Visit&& visit)
 
 // One terminal or unit of a VideoControl interface.
 struct VideoControlEntity {
-    std::uint8_t subtype = 0;        // kVcInputTerminal ... kVcEncodingUnit
-    std::uint8_t id = 0;             // bTerminalID or bUnitID
-    std::uint16_t terminalType = 0;  // wTerminalType of a terminal, else 0
-    Guid extensionCode;              // guidExtensionCode of an extension unit
+    std::uint8_t subtype = 0;              // kVcInputTerminal ... kVcEncodingUnit
+    std::uint8_t id = 0;                   // bTerminalID or bUnitID
+    std::uint16_t terminalType = 0;        // wTerminalType of a terminal, else 0
+    Guid extensionCode;                    // guidExtensionCode of an extension unit
     std::vector<std::uint8_t> descriptor;  // the whole descriptor
 
     bool IsExtensionUnit() const { return subtype == kVcExtensionUnit; }
@@ -101,8 +101,8 @@ struct VideoControlInterface {
 // The VideoControl interface with the given bInterfaceNumber (alternate
 // setting 0) of a configuration, with its entities; nullopt when the
 // configuration has no such interface.
-std::optional<VideoControlInterface> FindVideoControlInterface(
-    std::span<const std::uint8_t> configuration, std::uint8_t interfaceNumber);
+std::optional<VideoControlInterface> FindVideoControlInterface(std::span<const std::uint8_t> configuration,
+                                                               std::uint8_t interfaceNumber);
 
 // The endpoint descriptors (7 bytes each) of alternate setting 0 of every
 // interface: the pipes a configured device has open.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -50,9 +51,37 @@ const char* QueryName(std::uint8_t query)
         return "SET_CUR";
     case kUvcGetCur:
         return "GET_CUR";
+    case kUvcGetMin:
+        return "GET_MIN";
+    case kUvcGetMax:
+        return "GET_MAX";
+    case kUvcGetRes:
+        return "GET_RES";
+    case kUvcGetInfo:
+        return "GET_INFO";
+    case kUvcGetDef:
+        return "GET_DEF";
     default:
         return "GET_LEN";
     }
+}
+
+// The class request of a query kind.
+std::uint8_t QueryCode(ControlQuery kind)
+{
+    switch (kind) {
+    case ControlQuery::Info:
+        return kUvcGetInfo;
+    case ControlQuery::Min:
+        return kUvcGetMin;
+    case ControlQuery::Max:
+        return kUvcGetMax;
+    case ControlQuery::Res:
+        return kUvcGetRes;
+    case ControlQuery::Def:
+        return kUvcGetDef;
+    }
+    return kUvcGetCur;
 }
 
 // What a bound filter knows of its device: the topology nodes and the video
@@ -62,8 +91,7 @@ class FunctionState {
 public:
     FunctionState(std::shared_ptr<const Environment> environment, std::string nodePath,
                   std::vector<uvc::VideoControlEntity> nodes)
-        : environment_(std::move(environment)), nodePath_(std::move(nodePath)),
-          nodes_(std::move(nodes))
+        : environment_(std::move(environment)), nodePath_(std::move(nodePath)), nodes_(std::move(nodes))
     {
     }
 
@@ -94,8 +122,7 @@ public:
 
     // A camera's refusal answers with one code, as on Windows; its reason
     // goes to the diagnostic console.
-    void ReportRefusal(std::uint8_t query, std::uint8_t unit, std::uint8_t selector,
-                       const char* reason) const
+    void ReportRefusal(std::uint8_t query, std::uint8_t unit, std::uint8_t selector, const char* reason) const
     {
         DiagPrint(*environment_->runtime, "%s: the camera refused %s of unit %u selector %u: %s\n",
                   nodePath_.c_str(), QueryName(query), unsigned(unit), unsigned(selector), reason);
@@ -154,7 +181,23 @@ public:
         std::uint32_t& count = bytesReturned ? *bytesReturned : unused;
         count = 0;
         return Answer([&] {
-            const HResult result = Request(property, propertyLength, data, dataLength, count);
+            const HResult result = Request(property, propertyLength, data, dataLength, count, std::nullopt);
+            if (result == hr::kOutOfMemory)
+                count = 0;
+            return result;
+        });
+    }
+
+    // The query's own class request (GET_INFO, GET_MIN, ...) through the
+    // same ioctl, sized and refused as a GET_CUR is.
+    HResult KsQuery(ControlQuery kind, const void* property, std::uint32_t propertyLength, void* data,
+                    std::uint32_t dataLength, std::uint32_t* bytesReturned) override
+    {
+        std::uint32_t unused = 0;
+        std::uint32_t& count = bytesReturned ? *bytesReturned : unused;
+        count = 0;
+        return Answer([&] {
+            const HResult result = Request(property, propertyLength, data, dataLength, count, kind);
             if (result == hr::kOutOfMemory)
                 count = 0;
             return result;
@@ -164,8 +207,9 @@ public:
 private:
     static constexpr std::size_t kUnitInfoOffset = 20;  // bNumControls
 
+    // A GET or SET (no kind), or a class query of that kind.
     HResult Request(const void* property, std::uint32_t propertyLength, void* data, std::uint32_t dataLength,
-                    std::uint32_t& count)
+                    std::uint32_t& count, std::optional<ControlQuery> kind)
     {
         if (!property || propertyLength < sizeof(KsNodeProperty))
             return HResultFromWin32(win32::kInvalidParameter);
@@ -175,7 +219,7 @@ private:
         // Only plain GET and SET of a topology node's property.
         const std::uint32_t verb = request.flags & ~kKsPropertyTypeTopology;
         if (!(request.flags & kKsPropertyTypeTopology) ||
-            (verb != kKsPropertyTypeGet && verb != kKsPropertyTypeSet))
+            (verb != kKsPropertyTypeGet && (kind || verb != kKsPropertyTypeSet)))
             return HResultFromWin32(win32::kNotSupported);
         const bool isGet = verb == kKsPropertyTypeGet;
 
@@ -188,8 +232,10 @@ private:
         if (dataLength > 0 && !data)
             return hr::kPointer;
 
+        // The unit's information is the descriptor's: no class request has it.
         if (request.id == 0)
-            return UnitInfo(node, isGet, data, dataLength, count);
+            return kind ? HResultFromWin32(win32::kNotSupported)
+                        : UnitInfo(node, isGet, data, dataLength, count);
         if (request.id > 0xFF)
             return HResultFromWin32(win32::kNotFound);
         // A UVC request carries at most 65535 bytes.
@@ -215,8 +261,21 @@ private:
             const int error = query(kUvcSetCur, static_cast<std::uint8_t*>(data), std::uint16_t(dataLength));
             return error != 0 ? HResultFromCtrlQueryErrno(error) : hr::kOk;
         }
+        if (kind == ControlQuery::Info) {
+            // GET_INFO is one byte, whatever the control's length.
+            if (dataLength == 0) {
+                count = 1;
+                return HResultFromWin32(win32::kMoreData);
+            }
+            const int error = query(kUvcGetInfo, static_cast<std::uint8_t*>(data), 1);
+            if (error != 0)
+                return HResultFromCtrlQueryErrno(error);
+            count = 1;
+            return hr::kOk;
+        }
+        const std::uint8_t code = kind ? QueryCode(*kind) : kUvcGetCur;
         if (dataLength > 0 && fitsRequest) {
-            const int error = query(kUvcGetCur, static_cast<std::uint8_t*>(data), std::uint16_t(dataLength));
+            const int error = query(code, static_cast<std::uint8_t*>(data), std::uint16_t(dataLength));
             if (error == 0) {
                 count = dataLength;
                 return hr::kOk;
@@ -239,7 +298,7 @@ private:
         }
         // A larger buffer: the control's bytes at its start.
         std::vector<std::uint8_t> value(length);
-        error = query(kUvcGetCur, value.data(), length);
+        error = query(code, value.data(), length);
         if (error != 0)
             return HResultFromCtrlQueryErrno(error);
         std::memcpy(data, value.data(), length);
@@ -268,8 +327,8 @@ private:
 
     // What a failed control query leaves behind: a gone camera's node is
     // let go, a refusal is reported.
-    void Note(const std::shared_ptr<OpenVideoNode>& open, int error, std::uint8_t query,
-              std::uint8_t unit, std::uint8_t selector)
+    void Note(const std::shared_ptr<OpenVideoNode>& open, int error, std::uint8_t query, std::uint8_t unit,
+              std::uint8_t selector)
     {
         if (IsDeviceGone(error))
             state_->Drop(open);
@@ -404,11 +463,9 @@ private:
         if (!configuration)
             return HResultFromWin32(win32::kDeviceNotConnected);
         std::vector<uvc::VideoControlEntity> nodes;
-        if (auto control = uvc::FindVideoControlInterface(*configuration,
-                                                          function_.identity.interfaceNumber))
+        if (auto control = uvc::FindVideoControlInterface(*configuration, function_.identity.interfaceNumber))
             nodes = std::move(control->entities);
-        auto state = std::make_shared<FunctionState>(environment_, function_.nodePath,
-                                                     std::move(nodes));
+        auto state = std::make_shared<FunctionState>(environment_, function_.nodePath, std::move(nodes));
         *out = std::make_shared<UvcFilter>(std::move(state));
         return hr::kOk;
     }
@@ -419,8 +476,7 @@ private:
 
 class UvcMonikerEnumerator final : public MonikerEnumerator {
 public:
-    UvcMonikerEnumerator(std::shared_ptr<const Environment> environment,
-                         std::vector<VideoFunction> functions)
+    UvcMonikerEnumerator(std::shared_ptr<const Environment> environment, std::vector<VideoFunction> functions)
         : environment_(std::move(environment)), functions_(std::move(functions))
     {
     }
@@ -469,8 +525,8 @@ public:
         if (category != guids::kVideoInputDeviceCategory)
             return hr::kFalse;
         return Answer([&] {
-            auto functions = ScanVideoFunctions(environment_->paths, *environment_->ioctl,
-                                                *environment_->runtime, true);
+            auto functions =
+                ScanVideoFunctions(environment_->paths, *environment_->ioctl, *environment_->runtime, true);
             if (functions.empty())
                 return hr::kFalse;
             *out = std::make_shared<UvcMonikerEnumerator>(environment_, std::move(functions));
@@ -486,8 +542,7 @@ class PlainBindContext final : public BindContext {};
 
 }  // namespace
 
-V4l2CaptureStack::V4l2CaptureStack(LinuxPaths paths, std::shared_ptr<UvcIoctl> ioctl,
-                                   Runtime& runtime)
+V4l2CaptureStack::V4l2CaptureStack(LinuxPaths paths, std::shared_ptr<UvcIoctl> ioctl, Runtime& runtime)
     : environment_(std::make_shared<Environment>(
           Environment{std::move(paths), ioctl ? std::move(ioctl) : MakeSystemUvcIoctl(), &runtime}))
 {
@@ -528,8 +583,8 @@ HResult V4l2CaptureStack::ParseDisplayName(BindContext&, const std::wstring& dis
         if (!identity)
             return kMkESyntax;
         // Quietly: the device's own requests say so if its node is not readable.
-        for (auto& function : ScanVideoFunctions(environment_->paths, *environment_->ioctl,
-                                                 *environment_->runtime, false)) {
+        for (auto& function :
+             ScanVideoFunctions(environment_->paths, *environment_->ioctl, *environment_->runtime, false)) {
             if (function.identity == *identity) {
                 *out = std::make_shared<UvcMoniker>(environment_, std::move(function));
                 return hr::kOk;

@@ -14,8 +14,7 @@ namespace norvik {
 
 static_assert(kUvcSetCur == UVC_SET_CUR && kUvcGetCur == UVC_GET_CUR && kUvcGetLen == UVC_GET_LEN);
 static_assert(kV4l2CapVideoCapture == V4L2_CAP_VIDEO_CAPTURE &&
-              kV4l2CapMetaCapture == V4L2_CAP_META_CAPTURE &&
-              kV4l2CapDeviceCaps == V4L2_CAP_DEVICE_CAPS);
+              kV4l2CapMetaCapture == V4L2_CAP_META_CAPTURE && kV4l2CapDeviceCaps == V4L2_CAP_DEVICE_CAPS);
 
 namespace {
 
@@ -64,8 +63,8 @@ public:
         return 0;
     }
 
-    int CtrlQuery(int fd, std::uint8_t unit, std::uint8_t selector, std::uint8_t query,
-                  std::uint8_t* data, std::uint16_t size) override
+    int CtrlQuery(int fd, std::uint8_t unit, std::uint8_t selector, std::uint8_t query, std::uint8_t* data,
+                  std::uint16_t size) override
     {
         uvc_xu_control_query request;
         std::memset(&request, 0, sizeof request);
@@ -80,9 +79,6 @@ public:
 
 }  // namespace
 
-std::shared_ptr<UvcIoctl> MakeSystemUvcIoctl()
-{
-    return std::make_shared<SystemUvcIoctl>();
-}
+std::shared_ptr<UvcIoctl> MakeSystemUvcIoctl() { return std::make_shared<SystemUvcIoctl>(); }
 
 }  // namespace norvik

@@ -14,7 +14,12 @@ namespace norvik {
 // UVC class-specific request codes used with CtrlQuery.
 constexpr std::uint8_t kUvcSetCur = 0x01;
 constexpr std::uint8_t kUvcGetCur = 0x81;
+constexpr std::uint8_t kUvcGetMin = 0x82;
+constexpr std::uint8_t kUvcGetMax = 0x83;
+constexpr std::uint8_t kUvcGetRes = 0x84;
 constexpr std::uint8_t kUvcGetLen = 0x85;
+constexpr std::uint8_t kUvcGetInfo = 0x86;
+constexpr std::uint8_t kUvcGetDef = 0x87;
 
 // V4L2 capability bits used to tell a capture node from a metadata node.
 constexpr std::uint32_t kV4l2CapVideoCapture = 0x00000001;
@@ -29,10 +34,7 @@ struct VideoCapability {
     std::uint32_t capabilities = 0;  // of the whole device
     std::uint32_t deviceCaps = 0;    // of this node, when kV4l2CapDeviceCaps is set
 
-    std::uint32_t NodeCaps() const
-    {
-        return (capabilities & kV4l2CapDeviceCaps) ? deviceCaps : capabilities;
-    }
+    std::uint32_t NodeCaps() const { return (capabilities & kV4l2CapDeviceCaps) ? deviceCaps : capabilities; }
 };
 
 class UvcIoctl {

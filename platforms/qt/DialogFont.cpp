@@ -30,9 +30,9 @@ QStringList DialogFontFamilies(const QString& templateFace)
     if (!templateFace.isEmpty())
         families << templateFace;
     // 宋体 is SimSun; NSimSun is its fixed-pitch sibling with the same metrics.
-    families << QStringLiteral("SimSun") << QStringLiteral("NSimSun")
-             << QStringLiteral("Noto Sans CJK SC") << QStringLiteral("WenQuanYi Zen Hei")
-             << QStringLiteral("WenQuanYi Micro Hei") << QStringLiteral("Droid Sans Fallback");
+    families << QStringLiteral("SimSun") << QStringLiteral("NSimSun") << QStringLiteral("Noto Sans CJK SC")
+             << QStringLiteral("WenQuanYi Zen Hei") << QStringLiteral("WenQuanYi Micro Hei")
+             << QStringLiteral("Droid Sans Fallback");
     families.removeDuplicates();
     return families;
 }

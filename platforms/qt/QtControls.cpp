@@ -21,9 +21,9 @@ namespace norvik {
 
 namespace {
 
-constexpr std::uintptr_t kMkLButton = 0x0001;  // MK_LBUTTON
-constexpr std::uintptr_t kMkRButton = 0x0002;  // MK_RBUTTON
-constexpr std::uintptr_t kMkMButton = 0x0010;  // MK_MBUTTON
+constexpr std::uintptr_t kMkLButton = 0x0001;    // MK_LBUTTON
+constexpr std::uintptr_t kMkRButton = 0x0002;    // MK_RBUTTON
+constexpr std::uintptr_t kMkMButton = 0x0010;    // MK_MBUTTON
 constexpr std::uint32_t kStaticTypeMask = 0x1F;  // SS_TYPEMASK
 
 // Mouse messages carry the point in client coordinates: x in the low word,
@@ -113,7 +113,8 @@ void StaticControl::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     ControlColours colours;
-    QColor textColour = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
+    QColor textColour =
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
     if (events_.StaticColours(controlId_, colours)) {
         textColour = FromColorRef(colours.textColour);
         if (!colours.transparentBackground && !colours.nullBrush)
@@ -187,7 +188,8 @@ bool StaticControl::DeliverMouse(std::uint32_t message, QMouseEvent* event, std:
 
 void StaticControl::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && DeliverMouse(msg::kLButtonDown, event, MouseKeys(event->buttons())))
+    if (event->button() == Qt::LeftButton &&
+        DeliverMouse(msg::kLButtonDown, event, MouseKeys(event->buttons())))
         event->accept();
     else
         event->ignore();
@@ -195,7 +197,8 @@ void StaticControl::mousePressEvent(QMouseEvent* event)
 
 void StaticControl::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && DeliverMouse(msg::kLButtonUp, event, MouseKeys(event->buttons())))
+    if (event->button() == Qt::LeftButton &&
+        DeliverMouse(msg::kLButtonUp, event, MouseKeys(event->buttons())))
         event->accept();
     else
         event->ignore();
@@ -212,8 +215,8 @@ void StaticControl::mouseMoveEvent(QMouseEvent* event)
         // Without the capture the cursor is set before the move arrives.
         UpdateCursor();
     }
-    events_.Input(controlId_,
-                  Message{msg::kMouseMove, MouseKeys(event->buttons()), PointParam(event->position().toPoint())});
+    events_.Input(controlId_, Message{msg::kMouseMove, MouseKeys(event->buttons()),
+                                      PointParam(event->position().toPoint())});
     event->accept();
 }
 
@@ -428,7 +431,8 @@ Qt::ItemFlags LogModel::flags(const QModelIndex& index) const
 
 // --- LogDelegate ---------------------------------------------------------
 
-const QStaticText& LogDelegate::LaidOut(const QString& text, int width, const QStyleOptionViewItem& option) const
+const QStaticText& LogDelegate::LaidOut(const QString& text, int width,
+                                        const QStyleOptionViewItem& option) const
 {
     if (option.font != cacheFont_ || cache_.size() >= kCacheLimit) {
         cache_.clear();
@@ -452,7 +456,8 @@ const QStaticText& LogDelegate::LaidOut(const QString& text, int width, const QS
 void LogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     constexpr int kMargin = 3;  // the list view's text margin
-    const QPalette::ColorGroup group = (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
+    const QPalette::ColorGroup group =
+        (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
     const bool selected = (option.state & QStyle::State_Selected) != 0;
     if (selected)
         painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));

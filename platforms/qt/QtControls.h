@@ -109,9 +109,9 @@ private:
     ControlEvents& events_;
     int controlId_;
     bool popupOpen_ = false;
-    bool hidingPopup_ = false;     // inside hidePopup(): its hiding is announced there
-    bool choiceMayFollow_ = false; // the list saw Enter or a click release: a choice may come
-    bool closeUpPending_ = false;  // the list closed; its CBN_CLOSEUP is still to come
+    bool hidingPopup_ = false;      // inside hidePopup(): its hiding is announced there
+    bool choiceMayFollow_ = false;  // the list saw Enter or a click release: a choice may come
+    bool closeUpPending_ = false;   // the list closed; its CBN_CLOSEUP is still to come
 };
 
 class LogModel final : public QAbstractTableModel {
@@ -151,7 +151,8 @@ class LogDelegate final : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 
 private:
     const QStaticText& LaidOut(const QString& text, int width, const QStyleOptionViewItem& option) const;

@@ -26,9 +26,16 @@
 //                             reflected WM_CTLCOLOR for their window object
 //
 // A QApplication must exist while the host runs dialogs.
+//
+// QtDialogWindow's operations are defined in one file per facet of the
+// port: QtWindowFacet.cpp, QtComboBox.cpp, QtListView.cpp,
+// QtDialogFrame.cpp and QtLinkSupport.cpp; creation, events and message
+// routing stay in QtDialogHost.cpp.
 
 #include <QIcon>
 #include <QPointer>
+#include <QScrollArea>
+#include <QSize>
 
 #include <functional>
 #include <map>
@@ -58,7 +65,8 @@ struct QtMessageBoxRecord {
 
 class QtDialogWindow final : public DialogWindow, private ControlEvents {
 public:
-    QtDialogWindow(QtDialogHost& host, CDialog& dialog, const DialogTemplate& dialogTemplate, QWidget* parent);
+    QtDialogWindow(QtDialogHost& host, CDialog& dialog, const DialogTemplate& dialogTemplate,
+                   QWidget* parent);
     ~QtDialogWindow() override;
 
     QtDialogWindow(const QtDialogWindow&) = delete;
@@ -74,6 +82,9 @@ public:
     // Read by tests and tools.
     QDialog* Widget() const { return widget_; }
     QWidget* ControlWidget(int id) const;  // nullptr for an unknown id
+    // The scroll area the controls sit in when the dialog is larger than
+    // the screen (see FitToScreen); nullptr while they sit on the dialog.
+    QScrollArea* ScrollArea() const { return scrollArea_; }
     const DialogTemplate& Template() const { return template_; }
     const BaseUnits& Units() const { return units_; }
     bool Ended() const { return ended_; }
@@ -108,6 +119,7 @@ public:
     std::wstring ComboItemText(int id, int index) override;
     int ComboCount(int id) override;
     void ListInsertColumn(int id, int index, const std::wstring& title, int width) override;
+    int ListColumnWidth(int id, int column) override;
     void ListSetExtendedStyle(int id, std::uint32_t mask, std::uint32_t exStyle) override;
     void ListDeleteAllItems(int id) override;
     int ListInsertItem(int id, int index, const std::wstring& text) override;
@@ -156,6 +168,8 @@ public:
     const Tooltip* TooltipOf(int id) const;
 
 private:
+    void FitToScreen();
+
     struct Control {
         int id = 0;
         ControlClass kind = ControlClass::Static;
@@ -198,6 +212,7 @@ private:
     CDialog* dialog_;
     const DialogTemplate& template_;
     QPointer<DialogWidget> widget_;
+    QPointer<QScrollArea> scrollArea_;
     QFont dialogFont_;
     BaseUnits units_;
     std::map<int, Control> controls_;
@@ -239,6 +254,11 @@ public:
 
     QIcon Icon(IconHandle handle) const;
 
+    // The area a dialog has to fit into: the available geometry of the
+    // screen it is shown on, unless one is set here (tests).
+    void SetScreenArea(QSize area) { screenArea_ = area; }
+    QSize ScreenArea(const QWidget& dialog) const;
+
     void InitCommonControls(std::uint32_t size, std::uint32_t classes) override;
     int RunModal(CDialog& dialog, int templateId) override;
     IconHandle LoadIcon(int resourceId) override;
@@ -256,6 +276,7 @@ private:
     std::vector<std::unique_ptr<QtDialogWindow>> finished_;
     std::map<IconHandle, QIcon> icons_;
     bool commonControls_ = false;
+    QSize screenArea_;  // empty: the screen's own
 };
 
 }  // namespace norvik

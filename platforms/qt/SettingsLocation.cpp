@@ -35,7 +35,9 @@ bool DirectoryOfPathWritable(const std::wstring& path)
 {
     const std::string bytes = WideToUtf8(path);
     const std::size_t slash = bytes.find_last_of('/');
-    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : bytes.substr(0, slash);
+    const std::string directory = slash == std::string::npos ? "."
+                                  : slash == 0               ? "/"
+                                                             : bytes.substr(0, slash);
     return ::access(directory.c_str(), W_OK) == 0;
 }
 
@@ -45,27 +47,30 @@ RelocatedSettingsRuntime::RelocatedSettingsRuntime(Runtime& base, std::wstring f
 }
 
 void RelocatedSettingsRuntime::WriteDiagnostic(std::string_view bytes) { base_.WriteDiagnostic(bytes); }
-void RelocatedSettingsRuntime::WriteDiagnosticWide(std::wstring_view text) { base_.WriteDiagnosticWide(text); }
+void RelocatedSettingsRuntime::WriteDiagnosticWide(std::wstring_view text)
+{
+    base_.WriteDiagnosticWide(text);
+}
 bool RelocatedSettingsRuntime::OpenConsole() { return base_.OpenConsole(); }
 std::uint32_t RelocatedSettingsRuntime::TickCount() { return base_.TickCount(); }
 void RelocatedSettingsRuntime::Sleep(std::uint32_t milliseconds) { base_.Sleep(milliseconds); }
-bool RelocatedSettingsRuntime::WaitForValue(const std::atomic<std::uint32_t>& word,
-                                            std::uint32_t expected, std::uint32_t milliseconds)
+bool RelocatedSettingsRuntime::WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t expected,
+                                            std::uint32_t milliseconds)
 {
     return base_.WaitForValue(word, expected, milliseconds);
 }
 void RelocatedSettingsRuntime::WakeValue(std::atomic<std::uint32_t>& word) { base_.WakeValue(word); }
 LocalTime RelocatedSettingsRuntime::Now() { return base_.Now(); }
 
-int RelocatedSettingsRuntime::ReadProfileInt(const std::wstring& section, const std::wstring& key, int defaultValue,
-                                             const std::wstring& path)
+int RelocatedSettingsRuntime::ReadProfileInt(const std::wstring& section, const std::wstring& key,
+                                             int defaultValue, const std::wstring& path)
 {
     return base_.ReadProfileInt(section, key, defaultValue, Map(path));
 }
 
 std::wstring RelocatedSettingsRuntime::ReadProfileString(const std::wstring& section, const std::wstring& key,
-                                                         const std::wstring& defaultValue, std::size_t bufferChars,
-                                                         const std::wstring& path)
+                                                         const std::wstring& defaultValue,
+                                                         std::size_t bufferChars, const std::wstring& path)
 {
     return base_.ReadProfileString(section, key, defaultValue, bufferChars, Map(path));
 }
@@ -84,8 +89,14 @@ bool RelocatedSettingsRuntime::WriteProfileString(const std::wstring& section, c
 
 std::wstring RelocatedSettingsRuntime::ModulePath() { return base_.ModulePath(); }
 wchar_t RelocatedSettingsRuntime::PathSeparator() const { return base_.PathSeparator(); }
-std::optional<std::string> RelocatedSettingsRuntime::WideToAnsi(std::wstring_view text) { return base_.WideToAnsi(text); }
-std::optional<std::wstring> RelocatedSettingsRuntime::AnsiToWide(std::string_view bytes) { return base_.AnsiToWide(bytes); }
+std::optional<std::string> RelocatedSettingsRuntime::WideToAnsi(std::wstring_view text)
+{
+    return base_.WideToAnsi(text);
+}
+std::optional<std::wstring> RelocatedSettingsRuntime::AnsiToWide(std::string_view bytes)
+{
+    return base_.AnsiToWide(bytes);
+}
 std::optional<std::string> RelocatedSettingsRuntime::SystemErrorText(std::uint32_t code)
 {
     return base_.SystemErrorText(code);
@@ -99,7 +110,10 @@ std::unique_ptr<OutputFile> RelocatedSettingsRuntime::CreateOutputFile(const std
     return base_.CreateOutputFile(name);
 }
 bool RelocatedSettingsRuntime::RemoveFile(const std::wstring& name) { return base_.RemoveFile(name); }
-std::intptr_t RelocatedSettingsRuntime::ShellOpen(const std::wstring& target) { return base_.ShellOpen(target); }
+std::intptr_t RelocatedSettingsRuntime::ShellOpen(const std::wstring& target)
+{
+    return base_.ShellOpen(target);
+}
 void RelocatedSettingsRuntime::Beep(std::uint32_t type) { base_.Beep(type); }
 void RelocatedSettingsRuntime::SetChineseLocale() { base_.SetChineseLocale(); }
 

@@ -7,10 +7,7 @@ namespace norvik {
 
 class FakeOutputFile final : public OutputFile {
 public:
-    FakeOutputFile(FakeRuntime& runtime, std::wstring name)
-        : runtime_(runtime), name_(std::move(name))
-    {
-    }
+    FakeOutputFile(FakeRuntime& runtime, std::wstring name) : runtime_(runtime), name_(std::move(name)) {}
 
     bool Write(const void* data, std::size_t size) override
     {
@@ -51,10 +48,7 @@ void FakeRuntime::WriteDiagnostic(std::string_view bytes)
         transcript_.append(bytes);
 }
 
-void FakeRuntime::WriteDiagnosticWide(std::wstring_view text)
-{
-    WriteDiagnostic(WideToUtf8(text));
-}
+void FakeRuntime::WriteDiagnosticWide(std::wstring_view text) { WriteDiagnostic(WideToUtf8(text)); }
 
 bool FakeRuntime::OpenConsole()
 {
@@ -95,10 +89,7 @@ void FakeRuntime::SetOpenConsoleResult(bool result)
     openConsoleResult_ = result;
 }
 
-std::uint32_t FakeRuntime::TickCount()
-{
-    return ticks_;
-}
+std::uint32_t FakeRuntime::TickCount() { return ticks_; }
 
 void FakeRuntime::Sleep(std::uint32_t milliseconds)
 {
@@ -132,15 +123,9 @@ void FakeRuntime::TimeOutWait(std::size_t ordinal, std::function<void()> scene)
     timeOuts_[ordinal] = std::move(scene);
 }
 
-void FakeRuntime::SetTickCount(std::uint32_t ticks)
-{
-    ticks_ = ticks;
-}
+void FakeRuntime::SetTickCount(std::uint32_t ticks) { ticks_ = ticks; }
 
-void FakeRuntime::AdvanceClock(std::uint32_t milliseconds)
-{
-    ticks_ += milliseconds;
-}
+void FakeRuntime::AdvanceClock(std::uint32_t milliseconds) { ticks_ += milliseconds; }
 
 std::uint64_t FakeRuntime::TotalSlept() const
 {
@@ -166,23 +151,19 @@ LocalTime FakeRuntime::Now()
     return answer;
 }
 
-void FakeRuntime::SetNow(const LocalTime& time)
-{
-    now_ = time;
-}
+void FakeRuntime::SetNow(const LocalTime& time) { now_ = time; }
 
-int FakeRuntime::ReadProfileInt(const std::wstring& section, const std::wstring& key,
-                                int defaultValue, const std::wstring& path)
+int FakeRuntime::ReadProfileInt(const std::wstring& section, const std::wstring& key, int defaultValue,
+                                const std::wstring& path)
 {
     return ProfileFile::FromUtf8(FileContents(path)).ReadInt(section, key, defaultValue);
 }
 
 std::wstring FakeRuntime::ReadProfileString(const std::wstring& section, const std::wstring& key,
-                                            const std::wstring& defaultValue,
-                                            std::size_t bufferChars, const std::wstring& path)
+                                            const std::wstring& defaultValue, std::size_t bufferChars,
+                                            const std::wstring& path)
 {
-    return ProfileFile::FromUtf8(FileContents(path))
-        .ReadString(section, key, defaultValue, bufferChars);
+    return ProfileFile::FromUtf8(FileContents(path)).ReadString(section, key, defaultValue, bufferChars);
 }
 
 bool FakeRuntime::WriteProfileString(const std::wstring& section, const std::wstring& key,
@@ -192,22 +173,15 @@ bool FakeRuntime::WriteProfileString(const std::wstring& section, const std::wst
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = files_.find(path);
-    ProfileFile profile =
-        found == files_.end() ? ProfileFile() : ProfileFile::FromUtf8(found->second);
+    ProfileFile profile = found == files_.end() ? ProfileFile() : ProfileFile::FromUtf8(found->second);
     profile.WriteString(section, key, value);
     files_[path] = profile.ToUtf8();
     return true;
 }
 
-std::wstring FakeRuntime::ModulePath()
-{
-    return modulePath_;
-}
+std::wstring FakeRuntime::ModulePath() { return modulePath_; }
 
-wchar_t FakeRuntime::PathSeparator() const
-{
-    return separator_;
-}
+wchar_t FakeRuntime::PathSeparator() const { return separator_; }
 
 std::optional<std::string> FakeRuntime::WideToAnsi(std::wstring_view text)
 {
@@ -285,10 +259,7 @@ std::intptr_t FakeRuntime::ShellOpen(const std::wstring& target)
     return shellResult_;
 }
 
-void FakeRuntime::Beep(std::uint32_t type)
-{
-    beeps_.push_back(type);
-}
+void FakeRuntime::Beep(std::uint32_t type) { beeps_.push_back(type); }
 
 void FakeRuntime::SetChineseLocale()
 {

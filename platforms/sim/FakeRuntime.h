@@ -41,8 +41,8 @@ public:
     std::wstring ReadProfileString(const std::wstring& section, const std::wstring& key,
                                    const std::wstring& defaultValue, std::size_t bufferChars,
                                    const std::wstring& path) override;
-    bool WriteProfileString(const std::wstring& section, const std::wstring& key,
-                            const std::wstring& value, const std::wstring& path) override;
+    bool WriteProfileString(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                            const std::wstring& path) override;
 
     std::wstring ModulePath() override;
     wchar_t PathSeparator() const override;

@@ -151,7 +151,12 @@ void MemoryDialog::Show(int id, int showCommand)
 
 bool MemoryDialog::IsVisible(int id) { return id == kSelf ? !ended_ : Control(id).visible; }
 
-std::uint32_t MemoryDialog::Style(int id) { return id == kSelf ? template_.style : Control(id).style; }
+std::uint32_t MemoryDialog::Style(int id)
+{
+    // WS_VISIBLE follows Show, as the system keeps it in the window's style.
+    const std::uint32_t kept = (id == kSelf ? template_.style : Control(id).style) & ~style::kVisible;
+    return IsVisible(id) ? kept | style::kVisible : kept;
+}
 
 Rect MemoryDialog::WindowRect(int id)
 {
@@ -257,6 +262,14 @@ void MemoryDialog::ListInsertColumn(int id, int index, const std::wstring& title
     c.columns.insert(c.columns.begin() + index, MemoryControl::Column{title, width});
     for (auto& row : c.rows)
         row.resize(c.columns.size());
+}
+
+int MemoryDialog::ListColumnWidth(int id, int column)
+{
+    auto& c = Control(id);
+    if (column < 0 || column >= int(c.columns.size()))
+        return 0;
+    return c.columns[std::size_t(column)].width;
 }
 
 void MemoryDialog::ListSetExtendedStyle(int id, std::uint32_t mask, std::uint32_t exStyle)

@@ -127,6 +127,7 @@ public:
     std::wstring ComboItemText(int id, int index) override;
     int ComboCount(int id) override;
     void ListInsertColumn(int id, int index, const std::wstring& title, int width) override;
+    int ListColumnWidth(int id, int column) override;
     void ListSetExtendedStyle(int id, std::uint32_t mask, std::uint32_t exStyle) override;
     void ListDeleteAllItems(int id) override;
     int ListInsertItem(int id, int index, const std::wstring& text) override;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "discovery/CaptureStack.h"
 #include "runtime/Guid.h"
 #include "runtime/ResultCodes.h"
 
@@ -20,12 +21,20 @@ namespace norvik {
 // One control selector of an extension unit.
 struct ScenarioControl {
     std::uint16_t length = 0;
-    std::vector<std::uint8_t> value;  // initial value, exactly length bytes
-    std::uint32_t delayMs = 0;        // every request blocks this long (real time)
-    std::optional<HResult> fail;      // every request answers this code
-    std::optional<HResult> getFail;   // GETs of non-zero length answer this code
-    std::optional<HResult> setFail;   // SETs answer this code
+    std::vector<std::uint8_t> value;         // initial value, exactly length bytes
+    std::uint32_t delayMs = 0;               // every request blocks this long (real time)
+    std::optional<HResult> fail;             // every request answers this code
+    std::optional<HResult> getFail;          // GETs of non-zero length answer this code
+    std::optional<HResult> setFail;          // SETs answer this code
     std::optional<std::uint32_t> failTimes;  // injected codes stop after this many
+    // What the class queries answer, each exactly length bytes but info.
+    std::uint8_t info = 3;          // GET_INFO: GET and SET supported
+    std::vector<std::uint8_t> min;  // all zero unless given
+    std::vector<std::uint8_t> max;  // all 0xFF unless given
+    std::vector<std::uint8_t> res;  // 01 and zeros unless given
+    std::vector<std::uint8_t> def;  // the initial value unless given
+    // A query kind ("info", "min", ...: the ControlQuery) that answers a code.
+    std::map<ControlQuery, HResult> queryFail;
 };
 
 // The controls of one extension unit, by selector.
@@ -36,8 +45,8 @@ struct ScenarioUnitControls {
 
 struct ScenarioNode {
     bool isExtensionUnit = false;
-    Guid guid;      // the unit's GUID (extension-unit nodes)
-    Guid type;      // the node type get_NodeType answers
+    Guid guid;  // the unit's GUID (extension-unit nodes)
+    Guid type;  // the node type get_NodeType answers
     bool typeFails = false;
     std::uint32_t probeFailures = 0;  // probes in the own GUID refused before it answers
     // What a GET of property id 0 in the own GUID returns: the unit's
@@ -56,6 +65,7 @@ struct ScenarioSetup {
     std::optional<std::wstring> service;
     std::optional<std::vector<std::wstring>> locationPaths;
     std::optional<std::wstring> friendlyName;
+    std::optional<std::wstring> serial;  // the USB device's serial number string
     // From the device's own node upward; nullopt: no location information.
     std::vector<std::optional<std::wstring>> locations;
 };
@@ -132,9 +142,9 @@ struct ScenarioLoad {
     explicit operator bool() const { return scenario != nullptr; }
 };
 
-// Reads a scenario file. The message names the file, the place in it (a JSON
-// pointer such as /cameras/1/nodes/0/guid, or a line and column for text that
-// is not JSON) and what is wrong.
+// Reads a scenario file, named in UTF-8. The message names the file, the
+// place in it (a JSON pointer such as /cameras/1/nodes/0/guid, or a line and
+// column for text that is not JSON) and what is wrong.
 ScenarioLoad LoadScenarioFile(const std::string& path);
 // The same for text at hand; nameForMessages stands for the file name.
 ScenarioLoad LoadScenarioText(const std::string& text, const std::string& nameForMessages);

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platforms/sim/Scenario.h"
+#include "runtime/HexDigit.h"
 
 namespace norvik {
 
@@ -175,8 +176,7 @@ public:
     {
         // A number beyond what a double holds (1e400) is an out_of_range
         // error rather than a parse error.
-        error_ = (dynamic_cast<const Json::parse_error*>(&e) ? "not valid JSON: "
-                                                             : "not usable JSON: ") +
+        error_ = (dynamic_cast<const Json::parse_error*>(&e) ? "not valid JSON: " : "not usable JSON: ") +
                  ParseErrorText(e.what());
         return false;
     }
@@ -227,8 +227,8 @@ private:
     bool Open(Json&& container)
     {
         if (levels_.size() >= kMaxJsonDepth) {
-            error_ = PlaceOfNext(levels_.back().key) + ": nested more than " +
-                     std::to_string(kMaxJsonDepth) + " levels deep";
+            error_ = PlaceOfNext(levels_.back().key) + ": nested more than " + std::to_string(kMaxJsonDepth) +
+                     " levels deep";
             return false;
         }
         Json* stored = Store(std::move(container));
@@ -305,8 +305,8 @@ bool OptionalBool(const Node& parent, const std::string& key, bool otherwise)
 std::uint64_t Integer(const Node& n, std::uint64_t low, std::uint64_t high)
 {
     const Json& v = n.Value();
-    const std::string range = "must be an integer from " + std::to_string(low) + " to " +
-                              std::to_string(high);
+    const std::string range =
+        "must be an integer from " + std::to_string(low) + " to " + std::to_string(high);
     if (v.is_number_unsigned()) {
         const std::uint64_t x = v.get<std::uint64_t>();
         if (x < low || x > high)
@@ -314,14 +314,6 @@ std::uint64_t Integer(const Node& n, std::uint64_t low, std::uint64_t high)
         return x;
     }
     n.Fail(range);  // negative, fractional or not a number
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 // A number given as an integer or as a hexadecimal string ("0x2E7A").
@@ -339,7 +331,7 @@ std::uint64_t HexOrInteger(const Node& n, std::uint64_t high)
         n.Fail("not a hexadecimal number: \"" + text + "\"");
     std::uint64_t value = 0;
     for (; at < text.size(); ++at) {
-        const int d = HexDigit(text[at]);
+        const int d = HexDigitValue(text[at]);
         if (d < 0)
             n.Fail("not a hexadecimal number: \"" + text + "\"");
         value = value << 4 | std::uint64_t(d);
@@ -372,7 +364,7 @@ std::vector<std::uint8_t> HexBytes(const Node& n)
                 n.Fail("not a string of hexadecimal byte pairs: a single digit stands alone");
             continue;
         }
-        const int d = HexDigit(c);
+        const int d = HexDigitValue(c);
         if (d < 0)
             n.Fail(std::string("not a string of hexadecimal byte pairs: '") + c + "' is not a hex digit");
         if (pending < 0) {
@@ -392,8 +384,7 @@ Guid GuidValue(const Node& n)
     const std::string text = String(n);
     const std::optional<Guid> guid = ParseRegistryGuid(text);
     if (!guid)
-        n.Fail("not a GUID in registry form {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}: \"" + text +
-               "\"");
+        n.Fail("not a GUID in registry form {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}: \"" + text + "\"");
     return *guid;
 }
 
@@ -419,9 +410,50 @@ std::uint8_t SelectorKey(const Node& n, const std::string& key)
     return std::uint8_t(value);
 }
 
+// A query answer of the control's length: hex byte pairs padded with zeros
+// to the length like "value", or the given default when the key is absent.
+std::vector<std::uint8_t> QueryValue(const Node& parent, const char* key, std::uint16_t length,
+                                     std::vector<std::uint8_t> fallback)
+{
+    if (!parent.Has(key))
+        return fallback;
+    const Node n = parent.Member(key);
+    std::vector<std::uint8_t> bytes = HexBytes(n);
+    if (bytes.size() > length)
+        n.Fail("longer than the control's length of " + std::to_string(length) + " bytes");
+    bytes.resize(length, 0);
+    return bytes;
+}
+
+// "queryFail": {"info": "0x80070032", ...}, a failure code per query kind.
+std::map<ControlQuery, HResult> QueryFailures(const Node& n)
+{
+    static const std::pair<const char*, ControlQuery> kKinds[] = {{"info", ControlQuery::Info},
+                                                                  {"min", ControlQuery::Min},
+                                                                  {"max", ControlQuery::Max},
+                                                                  {"res", ControlQuery::Res},
+                                                                  {"def", ControlQuery::Def}};
+    if (!n.Value().is_object())
+        n.Fail(
+            "must be an object from a query kind (\"info\", \"min\", \"max\", \"res\", \"def\") to a "
+            "failure code");
+    std::map<ControlQuery, HResult> failures;
+    for (auto it = n.Value().begin(); it != n.Value().end(); ++it) {
+        const Node member = n.Member(it);
+        const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                       [&](const auto& entry) { return it.key() == entry.first; });
+        if (kind == std::end(kKinds))
+            member.Fail("unknown query kind \"" + it.key() +
+                        "\" (the kinds are \"info\", \"min\", \"max\", \"res\" and \"def\")");
+        failures[kind->second] = FailureCode(member);
+    }
+    return failures;
+}
+
 ScenarioControl ReadControl(const Node& n)
 {
-    n.ExpectObject({"length", "value", "text", "delayMs", "fail", "getFail", "setFail", "failTimes"});
+    n.ExpectObject({"length", "value", "text", "delayMs", "fail", "getFail", "setFail", "failTimes", "info",
+                    "min", "max", "res", "def", "queryFail"});
     ScenarioControl control;
     if (n.Has("value") && n.Has("text"))
         n.Fail("give either \"value\" or \"text\", not both");
@@ -442,8 +474,7 @@ ScenarioControl ReadControl(const Node& n)
     }
     if (control.value.size() > control.length)
         n.Member(n.Has("value") ? "value" : "text")
-            .Fail("longer than the control's length of " + std::to_string(control.length) +
-                  " bytes");
+            .Fail("longer than the control's length of " + std::to_string(control.length) + " bytes");
     control.value.resize(control.length, 0);
     if (n.Has("delayMs"))
         control.delayMs = std::uint32_t(Integer(n.Member("delayMs"), 0, 60000));
@@ -455,6 +486,17 @@ ScenarioControl ReadControl(const Node& n)
         control.setFail = FailureCode(n.Member("setFail"));
     if (n.Has("failTimes"))
         control.failTimes = std::uint32_t(Integer(n.Member("failTimes"), 0, 1000000));
+    if (n.Has("info"))
+        control.info = std::uint8_t(Integer(n.Member("info"), 0, 255));
+    std::vector<std::uint8_t> resolution(control.length, 0);
+    if (!resolution.empty())
+        resolution[0] = 0x01;
+    control.min = QueryValue(n, "min", control.length, std::vector<std::uint8_t>(control.length, 0));
+    control.max = QueryValue(n, "max", control.length, std::vector<std::uint8_t>(control.length, 0xFF));
+    control.res = QueryValue(n, "res", control.length, std::move(resolution));
+    control.def = QueryValue(n, "def", control.length, control.value);
+    if (n.Has("queryFail"))
+        control.queryFail = QueryFailures(n.Member("queryFail"));
     return control;
 }
 
@@ -486,8 +528,8 @@ ScenarioNode ReadNode(const Node& n)
 
 ScenarioSetup ReadSetup(const Node& n)
 {
-    n.ExpectObject({"opens", "detailFails", "classGuid", "class", "classDescription", "deviceDesc",
-                    "service", "locationPaths", "friendlyName", "locations"});
+    n.ExpectObject({"opens", "detailFails", "classGuid", "class", "classDescription", "deviceDesc", "service",
+                    "locationPaths", "friendlyName", "locations", "serial"});
     ScenarioSetup setup;
     setup.opens = OptionalBool(n, "opens", true);
     setup.detailFails = OptionalBool(n, "detailFails", false);
@@ -497,6 +539,11 @@ ScenarioSetup ReadSetup(const Node& n)
     setup.deviceDesc = OptionalWide(n, "deviceDesc");
     setup.service = OptionalWide(n, "service");
     setup.friendlyName = OptionalWide(n, "friendlyName");
+    setup.serial = OptionalWide(n, "serial");
+    // A device without a serial leaves the key out; an empty string would
+    // be a serial no address can name.
+    if (setup.serial && setup.serial->empty())
+        n.Member("serial").Fail("must not be empty (leave it out for a device without a serial number)");
     if (n.Has("locationPaths")) {
         const Node paths = n.Member("locationPaths");
         if (!paths.Value().is_array())
@@ -523,9 +570,8 @@ ScenarioSetup ReadSetup(const Node& n)
 
 ScenarioCamera ReadCamera(const Node& n)
 {
-    n.ExpectObject({"displayName", "displayNameFails", "friendlyName", "devicePath", "propertyBag",
-                    "binds", "topologyInfo", "ksControl", "nodeCountFails", "nodes", "controls",
-                    "setup"});
+    n.ExpectObject({"displayName", "displayNameFails", "friendlyName", "devicePath", "propertyBag", "binds",
+                    "topologyInfo", "ksControl", "nodeCountFails", "nodes", "controls", "setup"});
     ScenarioCamera camera;
     camera.displayName = WideString(n.Required("displayName"));
     camera.displayNameFails = OptionalBool(n, "displayNameFails", false);
@@ -588,8 +634,7 @@ ScenarioCamera ReadCamera(const Node& n)
 
 // The selectors scenario cameras declare for a unit, for the descriptors built
 // from an "extensionUnits" list.
-const ScenarioUnitControls* FindUnitControls(const std::vector<ScenarioCamera>& cameras,
-                                             const Guid& guid)
+const ScenarioUnitControls* FindUnitControls(const std::vector<ScenarioCamera>& cameras, const Guid& guid)
 {
     for (const ScenarioCamera& camera : cameras)
         for (const ScenarioUnitControls& unit : camera.controls)
@@ -608,8 +653,7 @@ public:
 
     ScenarioController ReadController(const Node& n)
     {
-        n.ExpectObject({"index", "opens", "driverKey", "driverKeyFails", "rootHub", "rootHubFails",
-                        "hub"});
+        n.ExpectObject({"index", "opens", "driverKey", "driverKeyFails", "rootHub", "rootHubFails", "hub"});
         ScenarioController controller;
         controller.index = std::uint32_t(Integer(n.Required("index"), 0, 99));
         controller.opens = OptionalBool(n, "opens", true);
@@ -680,8 +724,8 @@ private:
     // A device on a port of a hub on the given tier.
     ScenarioPortDevice ReadPortDevice(const Node& n, unsigned hubTier)
     {
-        n.ExpectObject({"idVendor", "idProduct", "driverKey", "connectionInfoFails", "status",
-                        "hub", "childName", "config"});
+        n.ExpectObject({"idVendor", "idProduct", "driverKey", "connectionInfoFails", "status", "hub",
+                        "childName", "config"});
         ScenarioPortDevice device;
         device.idVendor = std::uint16_t(HexOrInteger(n.Required("idVendor"), 0xFFFF));
         device.idProduct = std::uint16_t(HexOrInteger(n.Required("idProduct"), 0xFFFF));
@@ -741,8 +785,7 @@ private:
         if (n.Has("totalLength"))
             config.totalLength = std::uint16_t(Integer(n.Member("totalLength"), 0, 0xFFFF));
         if (n.Has("changedTotalLength"))
-            config.changedTotalLength =
-                std::uint16_t(Integer(n.Member("changedTotalLength"), 0, 0xFFFF));
+            config.changedTotalLength = std::uint16_t(Integer(n.Member("changedTotalLength"), 0, 0xFFFF));
         return config;
     }
 
@@ -771,8 +814,8 @@ private:
         if (n.Has("bmControls")) {
             unit.bmControls = HexBytes(n.Member("bmControls"));
             if (unit.bmControls.size() != unit.controlSize)
-                n.Member("bmControls").Fail("must hold exactly controlSize (" +
-                                            std::to_string(unit.controlSize) + ") bytes");
+                n.Member("bmControls")
+                    .Fail("must hold exactly controlSize (" + std::to_string(unit.controlSize) + ") bytes");
         }
         return unit;
     }
@@ -797,8 +840,7 @@ void CollectUnitDescriptors(const std::vector<std::uint8_t>& bytes,
     }
 }
 
-void CollectFromHub(const ScenarioHub& hub,
-                    std::vector<std::pair<Guid, std::vector<std::uint8_t>>>& out)
+void CollectFromHub(const ScenarioHub& hub, std::vector<std::pair<Guid, std::vector<std::uint8_t>>>& out)
 {
     for (const auto& [port, device] : hub.children) {
         if (device.config)
@@ -828,8 +870,8 @@ std::vector<std::uint8_t> SynthesizedUnitInfo(const ScenarioCamera& camera, cons
 Scenario ReadScenario(const Json& root, const std::string& name)
 {
     const Node top(root);
-    top.ExpectObject({"description", "enumeratorFails", "classEnumeratorFails", "setupListFails",
-                      "cameras", "usb"});
+    top.ExpectObject(
+        {"description", "enumeratorFails", "classEnumeratorFails", "setupListFails", "cameras", "usb"});
     Scenario scenario;
     scenario.name = name;
     if (top.Has("description"))
@@ -891,7 +933,8 @@ ScenarioLoad LoadScenarioText(const std::string& text, const std::string& nameFo
     // quietly ignore whatever follows it.
     if (const std::size_t nul = text.find('\0'); nul != std::string::npos) {
         const std::size_t lineStart = text.rfind('\n', nul);
-        const std::size_t line = 1 + std::size_t(std::count(text.begin(), text.begin() + std::ptrdiff_t(nul), '\n'));
+        const std::size_t line =
+            1 + std::size_t(std::count(text.begin(), text.begin() + std::ptrdiff_t(nul), '\n'));
         const std::size_t column = lineStart == std::string::npos ? nul + 1 : nul - lineStart;
         load.error = nameForMessages + ": not valid JSON: a NUL byte at line " + std::to_string(line) +
                      ", column " + std::to_string(column);
@@ -913,8 +956,7 @@ ScenarioLoad LoadScenarioText(const std::string& text, const std::string& nameFo
     try {
         load.scenario = std::make_shared<const Scenario>(ReadScenario(builder.Root(), nameForMessages));
     } catch (const LoadError& e) {
-        load.error = nameForMessages + ": " + (e.place.empty() ? "top level" : e.place) + ": " +
-                     e.what;
+        load.error = nameForMessages + ": " + (e.place.empty() ? "top level" : e.place) + ": " + e.what;
     } catch (const Json::exception& e) {
         load.error = nameForMessages + ": " + ParseErrorText(e.what());
     }
@@ -923,13 +965,16 @@ ScenarioLoad LoadScenarioText(const std::string& text, const std::string& nameFo
 
 ScenarioLoad LoadScenarioFile(const std::string& path)
 {
+    // The name is UTF-8 on every system (on Windows a std::string path would
+    // be read in the ANSI code page).
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
     std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
+    if (std::filesystem::is_directory(file, ignored)) {
         ScenarioLoad load;
         load.error = path + ": is a directory, not a scenario file";
         return load;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
         ScenarioLoad load;
         load.error = path + ": cannot be opened for reading";

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "discovery/CaptureStack.h"
+#include "discovery/KsNode.h"
 #include "platforms/sim/Scenario.h"
 
 namespace norvik {
@@ -31,6 +32,7 @@ struct SimKsRequest {
     std::uint32_t propertyLength = 0;
     std::uint32_t dataLength = 0;
     std::thread::id thread;
+    std::optional<ControlQuery> query;  // set for a class query (KsQuery)
 };
 
 class SimCamera {
@@ -45,9 +47,13 @@ public:
     HResult KsProperty(const void* property, std::uint32_t propertyLength, void* data,
                        std::uint32_t dataLength, std::uint32_t* bytesReturned);
 
+    // A class query (GET_INFO, GET_MIN, ...) of a control, answered from the
+    // scenario's keys; the same checks, delay and failures as KsProperty.
+    HResult KsQuery(ControlQuery kind, const void* property, std::uint32_t propertyLength, void* data,
+                    std::uint32_t dataLength, std::uint32_t* bytesReturned);
+
     // The control's current value; nullopt when the camera has no such control.
-    std::optional<std::vector<std::uint8_t>> ControlValue(const Guid& unit,
-                                                          std::uint8_t selector) const;
+    std::optional<std::vector<std::uint8_t>> ControlValue(const Guid& unit, std::uint8_t selector) const;
     // The most recent requests, oldest first: at most kKeptRequests of them,
     // so that a long soak on the simulated platform runs in bounded memory.
     static constexpr std::size_t kKeptRequests = 4096;
@@ -62,8 +68,13 @@ private:
     };
     using ControlKey = std::pair<std::array<std::uint8_t, 16>, std::uint8_t>;
 
-    std::optional<HResult> InjectedFailure(ControlState& control, bool isSet,
-                                           std::uint32_t dataLength);
+    std::optional<HResult> InjectedFailure(ControlState& control, bool isSet, std::uint32_t dataLength);
+    std::optional<HResult> InjectedQueryFailure(ControlState& control, ControlQuery kind);
+    // Records the request and checks its property, node and unit: a failure
+    // code, or none with request filled. Called with the lock held.
+    std::optional<HResult> Admit(const void* property, std::uint32_t propertyLength, void* data,
+                                 std::uint32_t dataLength, std::optional<ControlQuery> query,
+                                 KsNodeProperty& request);
 
     std::shared_ptr<const Scenario> scenario_;
     std::size_t index_;
@@ -81,6 +92,11 @@ public:
                        std::uint32_t dataLength, std::uint32_t* bytesReturned) override
     {
         return camera_->KsProperty(property, propertyLength, data, dataLength, bytesReturned);
+    }
+    HResult KsQuery(ControlQuery kind, const void* property, std::uint32_t propertyLength, void* data,
+                    std::uint32_t dataLength, std::uint32_t* bytesReturned) override
+    {
+        return camera_->KsQuery(kind, property, propertyLength, data, dataLength, bytesReturned);
     }
 
 private:

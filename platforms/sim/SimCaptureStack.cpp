@@ -112,7 +112,9 @@ private:
 class SimMonikerEnumerator : public MonikerEnumerator {
 public:
     explicit SimMonikerEnumerator(std::vector<std::shared_ptr<SimCamera>> cameras)
-        : cameras_(std::move(cameras)) {}
+        : cameras_(std::move(cameras))
+    {
+    }
     HResult Reset() override
     {
         next_ = 0;
@@ -137,7 +139,9 @@ class SimDeviceEnumerator : public DeviceEnumerator {
 public:
     SimDeviceEnumerator(std::shared_ptr<const Scenario> scenario,
                         std::vector<std::shared_ptr<SimCamera>> cameras)
-        : scenario_(std::move(scenario)), cameras_(std::move(cameras)) {}
+        : scenario_(std::move(scenario)), cameras_(std::move(cameras))
+    {
+    }
     HResult CreateClassEnumerator(const Guid& category, std::uint32_t,
                                   std::shared_ptr<MonikerEnumerator>* out) override
     {

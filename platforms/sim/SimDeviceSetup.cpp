@@ -18,10 +18,7 @@ constexpr std::uint32_t kCrNoSuchValue = 0x25;
 constexpr DevInst kLevelsPerCamera = 0x10000;
 
 // A text fits a buffer of that many bytes with its terminator.
-bool Fits(const std::wstring& text, std::size_t bufferBytes)
-{
-    return (text.size() + 1) * 2 <= bufferBytes;
-}
+bool Fits(const std::wstring& text, std::size_t bufferBytes) { return (text.size() + 1) * 2 <= bufferBytes; }
 
 const ScenarioSetup* SetupOf(const Scenario& scenario, DevInst node, std::size_t* level)
 {
@@ -37,8 +34,7 @@ const ScenarioSetup* SetupOf(const Scenario& scenario, DevInst node, std::size_t
 
 class SimDeviceInfoSet : public DeviceInfoSet {
 public:
-    explicit SimDeviceInfoSet(std::shared_ptr<const Scenario> scenario)
-        : scenario_(std::move(scenario)) {}
+    explicit SimDeviceInfoSet(std::shared_ptr<const Scenario> scenario) : scenario_(std::move(scenario)) {}
 
     bool OpenDeviceInterface(const std::wstring& devicePath) override
     {
@@ -65,14 +61,12 @@ public:
         return true;
     }
 
-    bool ClassNameFromGuid(const Guid& classGuid, std::wstring* name,
-                           std::size_t bufferChars) override
+    bool ClassNameFromGuid(const Guid& classGuid, std::wstring* name, std::size_t bufferChars) override
     {
         return Answer(classGuid, &ScenarioSetup::className, name, bufferChars * 2);
     }
 
-    bool ClassDescription(const Guid& classGuid, std::wstring* text,
-                          std::size_t bufferChars) override
+    bool ClassDescription(const Guid& classGuid, std::wstring* text, std::size_t bufferChars) override
     {
         return Answer(classGuid, &ScenarioSetup::classDescription, text, bufferChars * 2);
     }
@@ -86,9 +80,15 @@ public:
             return false;
         const std::optional<std::wstring>* text = nullptr;
         switch (property) {
-        case spdrp::kDeviceDesc: text = &setup->deviceDesc; break;
-        case spdrp::kService: text = &setup->service; break;
-        case spdrp::kFriendlyName: text = &setup->friendlyName; break;
+        case spdrp::kDeviceDesc:
+            text = &setup->deviceDesc;
+            break;
+        case spdrp::kService:
+            text = &setup->service;
+            break;
+        case spdrp::kFriendlyName:
+            text = &setup->friendlyName;
+            break;
         case spdrp::kLocationPaths: {
             // A multi-string: every string with its terminator, then one more.
             if (!setup->locationPaths || setup->locationPaths->empty())
@@ -101,7 +101,8 @@ public:
             *value = setup->locationPaths->front();
             return true;
         }
-        default: return false;
+        default:
+            return false;
         }
         if (!text->has_value() || !Fits(**text, bufferBytes))
             return false;
@@ -110,8 +111,8 @@ public:
     }
 
 private:
-    bool Answer(const Guid& classGuid, std::optional<std::wstring> ScenarioSetup::*member,
-                std::wstring* out, std::size_t bufferBytes)
+    bool Answer(const Guid& classGuid, std::optional<std::wstring> ScenarioSetup::*member, std::wstring* out,
+                std::size_t bufferBytes)
     {
         // Class texts belong to the class; the set knows them for the class of
         // the device it opened.
@@ -131,10 +132,7 @@ private:
 
 }  // namespace
 
-SimDeviceSetup::SimDeviceSetup(std::shared_ptr<const Scenario> scenario)
-    : scenario_(std::move(scenario))
-{
-}
+SimDeviceSetup::SimDeviceSetup(std::shared_ptr<const Scenario> scenario) : scenario_(std::move(scenario)) {}
 
 DevInst SimDeviceSetup::NodeOf(std::size_t camera, std::size_t level)
 {
@@ -148,8 +146,7 @@ std::unique_ptr<DeviceInfoSet> SimDeviceSetup::CreateDeviceInfoList()
     return std::make_unique<SimDeviceInfoSet>(scenario_);
 }
 
-std::uint32_t SimDeviceSetup::LocationInformation(DevInst node, std::wstring* text,
-                                                  std::size_t bufferBytes)
+std::uint32_t SimDeviceSetup::LocationInformation(DevInst node, std::wstring* text, std::size_t bufferBytes)
 {
     std::size_t level = 0;
     const ScenarioSetup* setup = SetupOf(*scenario_, node, &level);
@@ -172,6 +169,16 @@ std::uint32_t SimDeviceSetup::Parent(DevInst node, DevInst* parent)
         return kCrNoSuchDevNode;
     *parent = node + 1;
     return kCrSuccess;
+}
+
+bool SimDeviceSetup::SerialNumber(DevInst node, std::wstring* serial)
+{
+    std::size_t level = 0;
+    const ScenarioSetup* setup = SetupOf(*scenario_, node, &level);
+    if (!setup || !setup->serial || level >= std::max<std::size_t>(setup->locations.size(), 1))
+        return false;
+    *serial = *setup->serial;
+    return true;
 }
 
 }  // namespace norvik

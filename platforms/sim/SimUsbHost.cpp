@@ -39,7 +39,10 @@ bool Succeed(State& state, std::uint32_t* bytesReturned, std::uint32_t count)
     return true;
 }
 
-void PutU32(void* out, std::size_t at, std::uint32_t v) { std::memcpy(static_cast<std::uint8_t*>(out) + at, &v, 4); }
+void PutU32(void* out, std::size_t at, std::uint32_t v)
+{
+    std::memcpy(static_cast<std::uint8_t*>(out) + at, &v, 4);
+}
 
 std::uint32_t GetU32(const void* in, std::size_t at)
 {
@@ -50,9 +53,8 @@ std::uint32_t GetU32(const void* in, std::size_t at)
 
 // A name answer: header (ActualLength at lengthOffset), then the UTF-16LE name,
 // as much as the output buffer holds.
-bool AnswerName(State& state, const std::wstring& name, std::size_t lengthOffset,
-                std::size_t nameOffset, void* out, std::uint32_t outSize,
-                std::uint32_t* bytesReturned)
+bool AnswerName(State& state, const std::wstring& name, std::size_t lengthOffset, std::size_t nameOffset,
+                void* out, std::uint32_t outSize, std::uint32_t* bytesReturned)
 {
     if (!out || outSize < nameOffset + 2)
         return Fail(state, win32::kInsufficientBuffer);
@@ -70,10 +72,12 @@ class ControllerHandle : public UsbDeviceHandle {
 public:
     ControllerHandle(std::shared_ptr<const Scenario> scenario, const ScenarioController& controller,
                      std::shared_ptr<State> state)
-        : scenario_(std::move(scenario)), controller_(controller), state_(std::move(state)) {}
+        : scenario_(std::move(scenario)), controller_(controller), state_(std::move(state))
+    {
+    }
 
-    bool DeviceIoControl(std::uint32_t code, const void*, std::uint32_t, void* out,
-                         std::uint32_t outSize, std::uint32_t* bytesReturned) override
+    bool DeviceIoControl(std::uint32_t code, const void*, std::uint32_t, void* out, std::uint32_t outSize,
+                         std::uint32_t* bytesReturned) override
     {
         if (code == usb::kIoctlGetHcdDriverKeyName) {
             if (controller_.driverKeyFails)
@@ -98,9 +102,10 @@ private:
 
 class HubHandle : public UsbDeviceHandle {
 public:
-    HubHandle(std::shared_ptr<const Scenario> scenario, const ScenarioHub& hub,
-              std::shared_ptr<State> state)
-        : scenario_(std::move(scenario)), hub_(hub), state_(std::move(state)) {}
+    HubHandle(std::shared_ptr<const Scenario> scenario, const ScenarioHub& hub, std::shared_ptr<State> state)
+        : scenario_(std::move(scenario)), hub_(hub), state_(std::move(state))
+    {
+    }
 
     bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
                          std::uint32_t outSize, std::uint32_t* bytesReturned) override
@@ -128,8 +133,7 @@ public:
             return ConnectionInformation(port, device, out, outSize, bytesReturned);
         if (!device || device->status != usb::kDeviceConnected)
             return Fail(*state_, win32::kDeviceNotConnected);
-        if (code == usb::kIoctlGetNodeConnectionDriverKeyName ||
-            code == usb::kIoctlGetNodeConnectionName) {
+        if (code == usb::kIoctlGetNodeConnectionDriverKeyName || code == usb::kIoctlGetNodeConnectionName) {
             const std::wstring name = code == usb::kIoctlGetNodeConnectionName
                                           ? AsciiToWide(device->childName.value_or(""))
                                           : device->driverKey.value_or(L"");
@@ -190,8 +194,8 @@ private:
         return Succeed(*state_, bytesReturned, sizeof info);
     }
 
-    bool Descriptor(const ScenarioPortDevice& device, const void* in, std::uint32_t inSize,
-                    void* out, std::uint32_t outSize, std::uint32_t* bytesReturned)
+    bool Descriptor(const ScenarioPortDevice& device, const void* in, std::uint32_t inSize, void* out,
+                    std::uint32_t outSize, std::uint32_t* bytesReturned)
     {
         constexpr std::uint32_t kHeader = sizeof(usb::DescriptorRequest);
         if (inSize < kHeader || !out || outSize < kHeader)

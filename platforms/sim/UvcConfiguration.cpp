@@ -62,6 +62,8 @@ std::vector<std::uint8_t> BuildUvcConfiguration(const std::vector<ScenarioExtens
         return {};
 
     Bytes b;
+    // One descriptor a line, field by field, as the class lays them out.
+    // clang-format off
     // Configuration: two interfaces, bus powered, 500 mA.
     b.U8(9); b.U8(0x02); b.U16(0); b.U8(2); b.U8(1); b.U8(0); b.U8(0x80); b.U8(0xFA);
     // Interface association: video interface collection of interfaces 0 and 1.
@@ -120,6 +122,7 @@ std::vector<std::uint8_t> BuildUvcConfiguration(const std::vector<ScenarioExtens
     // Alternate setting 1 with its isochronous endpoint.
     b.U8(9); b.U8(0x04); b.U8(1); b.U8(1); b.U8(1); b.U8(0x0E); b.U8(0x02); b.U8(0x00); b.U8(0);
     b.U8(7); b.U8(0x05); b.U8(0x81); b.U8(0x05); b.U16(0x1400); b.U8(1);
+    // clang-format on
 
     b.Append(extra);
     if (b.Size() > 0xFFFF)

@@ -77,7 +77,10 @@ private:
 
 class DirectShowDeviceEnumerator final : public DeviceEnumerator {
 public:
-    explicit DirectShowDeviceEnumerator(ComRef<ICreateDevEnum> enumerator) : enumerator_(std::move(enumerator)) {}
+    explicit DirectShowDeviceEnumerator(ComRef<ICreateDevEnum> enumerator)
+        : enumerator_(std::move(enumerator))
+    {
+    }
 
     HResult CreateClassEnumerator(const Guid& category, std::uint32_t flags,
                                   std::shared_ptr<MonikerEnumerator>* out) override
@@ -143,7 +146,8 @@ HResult DirectShowCaptureStack::CreateDeviceEnumerator(std::shared_ptr<DeviceEnu
     const GUID clsid = ToWinGuid(guids::kSystemDeviceEnum);
     const GUID iid = ToWinGuid(guids::kCreateDevEnum);
     ComRef<ICreateDevEnum> enumerator;
-    const HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, enumerator.ReceiveVoid());
+    const HRESULT hr =
+        ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, enumerator.ReceiveVoid());
     if (SUCCEEDED(hr) && enumerator)
         *out = std::make_shared<DirectShowDeviceEnumerator>(std::move(enumerator));
     return HResult(hr);
@@ -168,7 +172,8 @@ HResult DirectShowCaptureStack::ParseDisplayName(BindContext& context, const std
         return hr::kInvalidArg;
     ULONG eaten = 0;
     ComRef<IMoniker> moniker;
-    const HRESULT hr = ::MkParseDisplayName(bindContext->Get(), displayName.c_str(), &eaten, moniker.Receive());
+    const HRESULT hr =
+        ::MkParseDisplayName(bindContext->Get(), displayName.c_str(), &eaten, moniker.Receive());
     if (SUCCEEDED(hr) && moniker)
         *out = std::make_shared<DirectShowMoniker>(std::move(moniker));
     return HResult(hr);

@@ -4,6 +4,8 @@
 // HRESULT of the call behind them. Kept apart from the device enumeration so
 // that they can be driven by any object with these interfaces.
 
+#include <vector>
+
 #include "discovery/CaptureStack.h"
 #include "platforms/win32/ComRef.h"
 #include "platforms/win32/KsInterfaces.h"
@@ -15,10 +17,20 @@ class DirectShowKsControl final : public KsControl {
 public:
     explicit DirectShowKsControl(ComRef<ks::IKsControl> control);
 
-    HResult KsProperty(const void* property, std::uint32_t propertyLength, void* data, std::uint32_t dataLength,
-                       std::uint32_t* bytesReturned) override;
+    HResult KsProperty(const void* property, std::uint32_t propertyLength, void* data,
+                       std::uint32_t dataLength, std::uint32_t* bytesReturned) override;
+    // What the USB video class driver offers on an extension unit's
+    // property: INFO from the basic-support access flags, MIN and MAX from
+    // its range list, DEF from the default values. RES has no request.
+    HResult KsQuery(ControlQuery kind, const void* property, std::uint32_t propertyLength, void* data,
+                    std::uint32_t dataLength, std::uint32_t* bytesReturned) override;
 
 private:
+    // The property's basic-support or default-values answer: its
+    // description, and when whole, asked again for the size it gives.
+    HResult Describe(const void* property, std::uint32_t propertyLength, std::uint32_t type, bool whole,
+                     std::vector<std::uint8_t>& answer);
+
     ComRef<ks::IKsControl> control_;
 };
 

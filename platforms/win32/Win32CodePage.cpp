@@ -8,8 +8,7 @@
 namespace norvik {
 
 std::uint32_t ChooseConversionCodePage(bool isNt, std::uint32_t majorVersion,
-                                       std::wstring_view localeAnsiCodePage,
-                                       std::uint32_t systemAnsiCodePage)
+                                       std::wstring_view localeAnsiCodePage, std::uint32_t systemAnsiCodePage)
 {
     if (isNt && majorVersion > 4)
         return kCpThreadAcp;
@@ -19,7 +18,8 @@ std::uint32_t ChooseConversionCodePage(bool isNt, std::uint32_t majorVersion,
     std::size_t i = 0;
     while (i < localeAnsiCodePage.size() && (localeAnsiCodePage[i] == L' ' || localeAnsiCodePage[i] == L'\t'))
         ++i;
-    for (; i < localeAnsiCodePage.size() && localeAnsiCodePage[i] >= L'0' && localeAnsiCodePage[i] <= L'9'; ++i)
+    for (; i < localeAnsiCodePage.size() && localeAnsiCodePage[i] >= L'0' && localeAnsiCodePage[i] <= L'9';
+         ++i)
         fromLocale = fromLocale * 10 + std::uint32_t(localeAnsiCodePage[i] - L'0');
     return fromLocale != 0 ? fromLocale : systemAnsiCodePage;
 }

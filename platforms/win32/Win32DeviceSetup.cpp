@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "platforms/win32/UsbInstanceId.h"
 #include "platforms/win32/Win32Guid.h"
 #include "platforms/win32/WindowsApi.h"
 
@@ -91,7 +92,8 @@ public:
         DWORD required = 0;
         SP_DEVINFO_DATA device{};
         device.cbSize = sizeof device;
-        if (!::SetupDiGetDeviceInterfaceDetailW(Active(), &interface_, detail, sizeof buffer, &required, &device))
+        if (!::SetupDiGetDeviceInterfaceDetailW(Active(), &interface_, detail, sizeof buffer, &required,
+                                                &device))
             return false;
         device_ = device;
         info->classGuid = FromWinGuid(device.ClassGuid);
@@ -143,16 +145,19 @@ private:
         const std::optional<GUID> interfaceClass = InterfaceClassOf(devicePath);
         if (!interfaceClass)
             return false;
-        present_.Reset(::SetupDiGetClassDevsW(&*interfaceClass, nullptr, nullptr, DIGCF_DEVICEINTERFACE | DIGCF_PRESENT));
+        present_.Reset(::SetupDiGetClassDevsW(&*interfaceClass, nullptr, nullptr,
+                                              DIGCF_DEVICEINTERFACE | DIGCF_PRESENT));
         if (!present_)
             return false;
         SP_DEVICE_INTERFACE_DATA candidate{};
         candidate.cbSize = sizeof candidate;
-        for (DWORD i = 0; ::SetupDiEnumDeviceInterfaces(present_.Get(), nullptr, &*interfaceClass, i, &candidate); ++i) {
+        for (DWORD i = 0;
+             ::SetupDiEnumDeviceInterfaces(present_.Get(), nullptr, &*interfaceClass, i, &candidate); ++i) {
             alignas(SP_DEVICE_INTERFACE_DETAIL_DATA_W) unsigned char buffer[1024] = {};
             auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer);
             detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-            if (::SetupDiGetDeviceInterfaceDetailW(present_.Get(), &candidate, detail, sizeof buffer, nullptr, nullptr) &&
+            if (::SetupDiGetDeviceInterfaceDetailW(present_.Get(), &candidate, detail, sizeof buffer, nullptr,
+                                                   nullptr) &&
                 ::lstrcmpiW(detail->DevicePath, devicePath.c_str()) == 0) {
                 interface_ = candidate;
                 return true;
@@ -185,8 +190,8 @@ std::uint32_t Win32DeviceSetup::LocationInformation(DevInst node, std::wstring* 
 {
     std::vector<wchar_t> buffer(bufferBytes / sizeof(wchar_t) + 1, L'\0');
     ULONG length = ULONG(bufferBytes);
-    const CONFIGRET result =
-        ::CM_Get_DevNode_Registry_PropertyW(node, CM_DRP_LOCATION_INFORMATION, nullptr, buffer.data(), &length, 0);
+    const CONFIGRET result = ::CM_Get_DevNode_Registry_PropertyW(node, CM_DRP_LOCATION_INFORMATION, nullptr,
+                                                                 buffer.data(), &length, 0);
     if (result == CR_SUCCESS)
         *text = FirstStringOf(buffer.data(), bufferBytes);
     return result;
@@ -199,6 +204,20 @@ std::uint32_t Win32DeviceSetup::Parent(DevInst node, DevInst* parent)
     if (result == CR_SUCCESS && parent)
         *parent = found;
     return result;
+}
+
+bool Win32DeviceSetup::SerialNumber(DevInst node, std::wstring* serial)
+{
+    // MAX_DEVICE_ID_LEN characters and the terminator.
+    wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+    if (::CM_Get_Device_IDW(node, id, MAX_DEVICE_ID_LEN + 1, 0) != CR_SUCCESS)
+        return false;
+    const std::optional<std::wstring> found = SerialFromInstanceId(id);
+    if (!found)
+        return false;
+    if (serial)
+        *serial = *found;
+    return true;
 }
 
 }  // namespace norvik

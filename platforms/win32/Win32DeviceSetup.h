@@ -4,7 +4,8 @@
 // location information of a device node and its parents. Where
 // SetupDiOpenDeviceInterfaceW is not implemented (it fails without an error
 // code, as under Wine 8), a device interface is found among the present
-// interfaces of its class instead.
+// interfaces of its class instead. A USB device's serial number is read
+// from its device instance ID.
 
 #include "discovery/DeviceSetup.h"
 
@@ -15,6 +16,7 @@ public:
     std::unique_ptr<DeviceInfoSet> CreateDeviceInfoList() override;
     std::uint32_t LocationInformation(DevInst node, std::wstring* text, std::size_t bufferBytes) override;
     std::uint32_t Parent(DevInst node, DevInst* parent) override;
+    bool SerialNumber(DevInst node, std::wstring* serial) override;
 };
 
 // The first string of a property buffer of `bytes` bytes: up to its first

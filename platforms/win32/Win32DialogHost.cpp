@@ -76,6 +76,8 @@ public:
 
     std::intptr_t DispatchToDialog(const Message& message)
     {
+        if (IsWithheldEditChange(message))
+            return 0;
         return dialog_ ? dialog_->Dispatch(message) : 0;
     }
 
@@ -181,7 +183,11 @@ public:
     int GetCheck(int id) override { return int(Send(id, BM_GETCHECK, 0, 0)); }
     void SetCheck(int id, int state) override { Send(id, BM_SETCHECK, WPARAM(state), 0); }
 
-    void ComboReset(int id) override { Send(id, CB_RESETCONTENT, 0, 0); }
+    void ComboReset(int id) override
+    {
+        Send(id, CB_RESETCONTENT, 0, 0);
+        EmptyComboEdit(id);
+    }
 
     int ComboInsertItem(int id, int index, const std::wstring& text) override
     {
@@ -203,7 +209,12 @@ public:
     }
 
     int ComboCurSel(int id) override { return int(Send(id, CB_GETCURSEL, 0, 0)); }
-    void ComboSetCurSel(int id, int index) override { Send(id, CB_SETCURSEL, WPARAM(index), 0); }
+    void ComboSetCurSel(int id, int index) override
+    {
+        Send(id, CB_SETCURSEL, WPARAM(index), 0);
+        if (index < 0 || index >= ComboCount(id))
+            EmptyComboEdit(id);
+    }
 
     std::wstring ComboItemText(int id, int index) override
     {
@@ -235,6 +246,13 @@ public:
         column.cx = width;
         column.pszText = const_cast<wchar_t*>(title.c_str());
         Send(id, LVM_INSERTCOLUMNW, WPARAM(index), LPARAM(&column));
+    }
+
+    int ListColumnWidth(int id, int column) override
+    {
+        if (column < 0 || column >= HeaderItemCount(id))
+            return 0;
+        return int(Send(id, LVM_GETCOLUMNWIDTH, WPARAM(column), 0));
     }
 
     void ListSetExtendedStyle(int id, std::uint32_t mask, std::uint32_t exStyle) override
@@ -462,8 +480,8 @@ public:
     void RelayTooltipEvent(int id, const Message& message) override
     {
         MSG msg{};
-        if (preTranslating_ && preTranslating_->message == message.id && preTranslating_->wParam == message.wParam &&
-            preTranslating_->lParam == message.lParam) {
+        if (preTranslating_ && preTranslating_->message == message.id &&
+            preTranslating_->wParam == message.wParam && preTranslating_->lParam == message.lParam) {
             msg = *preTranslating_;
         } else {
             msg.hwnd = Item(id);
@@ -514,10 +532,29 @@ private:
         return h ? ::SendMessageW(h, message, wParam, lParam) : 0;
     }
 
-    HWND Header(int id)
+    // An extended combo box empties its edit field on CB_SETCURSEL with -1
+    // and on CB_RESETCONTENT on Windows; some implementations (Wine's) keep
+    // the text, so it is emptied here. The CBN_EDITCHANGE that emptying
+    // raises is withheld: the dialog takes that notification for the
+    // operator's typing.
+    void EmptyComboEdit(int id)
     {
-        return reinterpret_cast<HWND>(Send(id, LVM_GETHEADER, 0, 0));
+        HWND combo = Item(id);
+        if (!combo || ::GetWindowTextLengthW(combo) == 0)
+            return;
+        const int outer = withheldEditChange_;
+        withheldEditChange_ = id;
+        ::SetWindowTextW(combo, L"");
+        withheldEditChange_ = outer;
     }
+
+    bool IsWithheldEditChange(const Message& message) const
+    {
+        return withheldEditChange_ != 0 && message.id == WM_COMMAND &&
+               LOWORD(message.wParam) == withheldEditChange_ && HIWORD(message.wParam) == CBN_EDITCHANGE;
+    }
+
+    HWND Header(int id) { return reinterpret_cast<HWND>(Send(id, LVM_GETHEADER, 0, 0)); }
 
     TOOLINFOW Tool(int id, int toolId, const std::wstring& text)
     {
@@ -552,7 +589,8 @@ private:
         record->owner = this;
         if (!::SetPropW(hwnd, kSubclassProperty, record.get()))
             return;
-        record->original = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, LONG_PTR(procedure)));
+        record->original =
+            reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, LONG_PTR(procedure)));
         if (!record->original) {
             ::RemovePropW(hwnd, kSubclassProperty);
             return;
@@ -577,7 +615,8 @@ private:
     {
         if (msg.message != WM_KEYDOWN || (msg.wParam != VK_ESCAPE && msg.wParam != VK_CANCEL))
             return false;
-        if (!(::GetWindowLongW(msg.hwnd, GWL_STYLE) & ES_MULTILINE) || ::lstrcmpiW(ClassName(msg.hwnd).c_str(), L"Edit") != 0)
+        if (!(::GetWindowLongW(msg.hwnd, GWL_STYLE) & ES_MULTILINE) ||
+            ::lstrcmpiW(ClassName(msg.hwnd).c_str(), L"Edit") != 0)
             return false;
         HWND cancel = ::GetDlgItem(hwnd_, IDCANCEL);
         if (cancel && !::IsWindowEnabled(cancel))
@@ -591,6 +630,7 @@ private:
     std::map<HWND, std::unique_ptr<Subclassed>> subclassed_;
     std::map<int, HWND> tooltips_;
     const MSG* preTranslating_ = nullptr;
+    int withheldEditChange_ = 0;  // the combo box whose CBN_EDITCHANGE is withheld
 };
 
 namespace {
@@ -614,7 +654,8 @@ bool ReflectControlColour(HWND dialog, WPARAM wParam, LPARAM lParam, LRESULT* re
     ::SetTextColor(dc, colours.textColour);
     if (colours.transparentBackground)
         ::SetBkMode(dc, TRANSPARENT);
-    *result = colours.nullBrush ? LRESULT(::GetStockObject(NULL_BRUSH)) : LRESULT(::GetSysColorBrush(COLOR_3DFACE));
+    *result =
+        colours.nullBrush ? LRESULT(::GetStockObject(NULL_BRUSH)) : LRESULT(::GetSysColorBrush(COLOR_3DFACE));
     return true;
 }
 
@@ -770,7 +811,8 @@ std::wstring Win32DialogHost::LoadString(unsigned id)
     // With a buffer size of 0 the call answers with a pointer to the
     // resource's own text, whatever its length.
     const wchar_t* text = nullptr;
-    const int length = ::LoadStringW(static_cast<HINSTANCE>(module_), id, reinterpret_cast<wchar_t*>(&text), 0);
+    const int length =
+        ::LoadStringW(static_cast<HINSTANCE>(module_), id, reinterpret_cast<wchar_t*>(&text), 0);
     if (length > 0 && text)
         return std::wstring(text, std::size_t(length));
     wchar_t buffer[512] = {};
@@ -782,6 +824,9 @@ int Win32DialogHost::SystemMetric(int index) { return ::GetSystemMetrics(index);
 
 std::size_t Win32DialogHost::WindowRecordCount() const { return windows_.size(); }
 
-void* Win32DialogHost::ActiveDialogWindow() const { return running_.empty() ? nullptr : running_.back()->Handle(); }
+void* Win32DialogHost::ActiveDialogWindow() const
+{
+    return running_.empty() ? nullptr : running_.back()->Handle();
+}
 
 }  // namespace norvik

@@ -9,6 +9,7 @@
 
 #include "platforms/win32/Win32Shell.h"
 #include "platforms/win32/WindowsApi.h"
+#include "runtime/Utf8.h"
 
 namespace norvik {
 
@@ -82,6 +83,12 @@ void WriteConsoleText(std::FILE* stream, void* console, std::wstring_view text)
 }  // namespace
 
 Win32Runtime::Win32Runtime() = default;
+Win32Runtime::Win32Runtime(Options options) : options_(options)
+{
+    if (options_.consoleProgram)
+        diagnostics_ = options_.diagnostics;
+}
+
 Win32Runtime::~Win32Runtime()
 {
     if (ownConsoleStream_)
@@ -91,6 +98,8 @@ Win32Runtime::~Win32Runtime()
 void Win32Runtime::WriteDiagnostic(std::string_view bytes)
 {
     std::lock_guard<std::mutex> lock(diagnosticsMutex_);
+    if (options_.consoleProgram && !consoleOpen_)
+        return;
     std::FILE* stream = DiagnosticStream();
     // On a console the text is written as text, so that the console shows
     // the characters of the ANSI code page whatever the C library's locale.
@@ -106,9 +115,15 @@ void Win32Runtime::WriteDiagnostic(std::string_view bytes)
 void Win32Runtime::WriteDiagnosticWide(std::wstring_view text)
 {
     std::lock_guard<std::mutex> lock(diagnosticsMutex_);
+    if (options_.consoleProgram && !consoleOpen_)
+        return;
     std::FILE* stream = DiagnosticStream();
     if (HANDLE console = ConsoleOf(stream)) {
         WriteConsoleText(stream, console, text);
+        return;
+    }
+    if (options_.consoleProgram) {
+        WriteBytes(stream, WideToUtf8(text));
         return;
     }
     // Elsewhere wide lines become bytes of the ANSI code page, like the
@@ -122,6 +137,10 @@ std::FILE* Win32Runtime::DiagnosticStream() const { return diagnostics_ ? diagno
 bool Win32Runtime::OpenConsole()
 {
     std::lock_guard<std::mutex> lock(diagnosticsMutex_);
+    if (options_.consoleProgram) {
+        consoleOpen_ = true;
+        return diagnostics_ != nullptr;
+    }
     // A process that already has a console keeps it; the streams are
     // reopened on it either way.
     ::AllocConsole();
@@ -203,9 +222,15 @@ std::wstring Win32Runtime::ModulePath()
     }
 }
 
-std::optional<std::string> Win32Runtime::WideToAnsi(std::wstring_view text) { return codePage_.WideToAnsi(text); }
+std::optional<std::string> Win32Runtime::WideToAnsi(std::wstring_view text)
+{
+    return codePage_.WideToAnsi(text);
+}
 
-std::optional<std::wstring> Win32Runtime::AnsiToWide(std::string_view bytes) { return codePage_.AnsiToWide(bytes); }
+std::optional<std::wstring> Win32Runtime::AnsiToWide(std::string_view bytes)
+{
+    return codePage_.AnsiToWide(bytes);
+}
 
 std::optional<std::string> Win32Runtime::SystemErrorText(std::uint32_t code)
 {

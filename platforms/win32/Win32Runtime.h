@@ -7,6 +7,10 @@
 //   and wide lines are both written as text with WriteConsoleW; to a file or
 //   a pipe, wide lines are converted to the ANSI code page and written with
 //   the narrow ones on the same stream.
+// - A console program (Options::consoleProgram, norvikctl) has its standard
+//   handles from its parent: diagnostics are discarded until OpenConsole(),
+//   which then only lets them through to the stream given, and wide lines
+//   that go to a file or a pipe are UTF-8, as the POSIX runtime writes them.
 // - The settings file goes through the private-profile functions themselves.
 // - Conversions use the thread's ANSI code page (Win32CodePage).
 // - System error texts come from FormatMessageA.
@@ -23,7 +27,14 @@ namespace norvik {
 
 class Win32Runtime final : public Runtime {
 public:
+    struct Options {
+        // Where a console program's diagnostics go once the console is open.
+        std::FILE* diagnostics = stdout;
+        bool consoleProgram = false;
+    };
+
     Win32Runtime();
+    explicit Win32Runtime(Options options);
     ~Win32Runtime() override;
 
     void WriteDiagnostic(std::string_view bytes) override;
@@ -39,8 +50,8 @@ public:
     std::wstring ReadProfileString(const std::wstring& section, const std::wstring& key,
                                    const std::wstring& defaultValue, std::size_t bufferChars,
                                    const std::wstring& path) override;
-    bool WriteProfileString(const std::wstring& section, const std::wstring& key,
-                            const std::wstring& value, const std::wstring& path) override;
+    bool WriteProfileString(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                            const std::wstring& path) override;
 
     std::wstring ModulePath() override;
     wchar_t PathSeparator() const override { return L'\\'; }
@@ -62,6 +73,8 @@ public:
 private:
     std::FILE* DiagnosticStream() const;
 
+    Options options_;
+    bool consoleOpen_ = false;  // of a console program
     std::mutex diagnosticsMutex_;
     // Where diagnostics go when stdout itself could not be reopened on the
     // console (null: stdout).

@@ -37,10 +37,7 @@ std::uint32_t SystemWinExec(const std::string& commandLine)
 
 }  // namespace
 
-ShellCalls SystemShellCalls()
-{
-    return {&SystemShellExecute, &SystemReadClassesRootDefault, &SystemWinExec};
-}
+ShellCalls SystemShellCalls() { return {&SystemShellExecute, &SystemReadClassesRootDefault, &SystemWinExec}; }
 
 std::intptr_t OpenWithShell(const std::wstring& target, const ShellCalls& calls, AnsiCodePage& codePage)
 {
@@ -55,7 +52,8 @@ std::intptr_t OpenWithShell(const std::wstring& target, const ShellCalls& calls,
     if (calls.readClassesRootDefault(documentClass + L"\\shell\\open\\command", &command) != ERROR_SUCCESS)
         return shellResult;
 
-    const std::optional<std::string> commandLine = codePage.WideToAnsi(BuildFallbackCommandLine(command, target));
+    const std::optional<std::string> commandLine =
+        codePage.WideToAnsi(BuildFallbackCommandLine(command, target));
     if (!commandLine)
         return shellResult;
     return std::intptr_t(calls.winExec(*commandLine));

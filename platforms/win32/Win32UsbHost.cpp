@@ -18,8 +18,8 @@ public:
                          std::uint32_t outSize, std::uint32_t* bytesReturned) override
     {
         DWORD returned = 0;
-        const BOOL ok = ::DeviceIoControl(handle_, code, const_cast<void*>(in), inSize, out, outSize, &returned,
-                                          nullptr);
+        const BOOL ok =
+            ::DeviceIoControl(handle_, code, const_cast<void*>(in), inSize, out, outSize, &returned, nullptr);
         if (bytesReturned)
             *bytesReturned = returned;
         if (!ok)
@@ -38,7 +38,8 @@ Win32UsbHost::Win32UsbHost() : lastError_(std::make_shared<std::atomic<std::uint
 
 std::unique_ptr<UsbDeviceHandle> Win32UsbHost::Open(const std::string& name)
 {
-    HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE handle =
+        ::CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         lastError_->store(::GetLastError());
         return nullptr;

@@ -1,12 +1,12 @@
 #pragma once
 // Runs the built norvikctl as a user would, in a scratch directory of its
 // own, and captures its exit status, standard output and standard error.
+// The same tests run on Linux and, under Wine, on Windows.
 
-#include <sys/wait.h>
-
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <random>
 #include <string>
@@ -14,13 +14,20 @@
 
 #include <gtest/gtest.h>
 
+#include "CtlProcess.h"
+#include "runtime/SystemErrorTexts.h"
+#include "runtime/Utf8.h"
+
 namespace norvik::testing {
 
 struct CtlResult {
     int status = -1;
     std::string out;
-    std::string err;
+    std::string err;           // without the announcement line
+    std::string announcement;  // "norvikctl: simulated cameras from ...\n" when it came first on err
 };
+
+inline const std::string kSimAnnouncement = "norvikctl: simulated cameras from ";
 
 inline std::string ShellQuote(const std::string& text)
 {
@@ -30,6 +37,54 @@ inline std::string ShellQuote(const std::string& text)
     return quoted + "'";
 }
 
+// Every run on simulated cameras starts its standard error with the
+// announcement; the tests of what a command says compare the rest.
+inline void SplitAnnouncement(CtlResult& result)
+{
+    if (result.err.rfind(kSimAnnouncement, 0) == 0) {
+        const std::size_t end = result.err.find('\n');
+        const std::size_t cut = end == std::string::npos ? result.err.size() : end + 1;
+        result.announcement = result.err.substr(0, cut);
+        result.err.erase(0, cut);
+    }
+}
+
+// "0x8007001f: TEXT" as a failed request's code is worded, the system's
+// text without its line end; empty when the system has no text.
+inline std::string CodeText(std::uint32_t code)
+{
+    std::string text = SystemText(code);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    if (text.empty())
+        return text;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08x: ", unsigned(code));
+    return hex + text;
+}
+
+// The dialog's failure cell: its text, then " 错误码" and the code's text
+// when the system has one.
+inline std::string FailureCell(const std::string& failure, std::uint32_t code)
+{
+    const std::string text = CodeText(code);
+    return text.empty() ? failure : failure + " 错误码" + text;
+}
+
+// Whether this system's texts for these codes are the built-in English
+// ones, which the dialog gets in a test on the fake runtime: a comparison of
+// the dialog's bytes with norvikctl's needs them to be. Wine's message table
+// differs from Windows'.
+inline bool SystemTextsAreTheBuiltInOnes(std::initializer_list<std::uint32_t> codes)
+{
+    for (std::uint32_t code : codes) {
+        const auto table = SystemErrorMessage(code, ErrorTextLanguage::English);
+        if (!table || SystemText(code) != WideToUtf8(*table))
+            return false;
+    }
+    return true;
+}
+
 inline std::string ReadFileBytes(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -37,6 +92,20 @@ inline std::string ReadFileBytes(const std::filesystem::path& path)
 }
 
 class CtlTest : public ::testing::Test {
+public:
+    // A file of the scratch directory the runs work in; the name is UTF-8.
+    std::filesystem::path ScratchPath(const std::string& name) const
+    {
+        return dir_ / std::filesystem::path(std::u8string(name.begin(), name.end()));
+    }
+
+    // A path as UTF-8, the form norvikctl's arguments take.
+    static std::string Utf8Path(const std::filesystem::path& path)
+    {
+        const std::u8string text = path.u8string();
+        return std::string(text.begin(), text.end());
+    }
+
 protected:
     void SetUp() override
     {
@@ -52,49 +121,49 @@ protected:
         std::filesystem::remove_all(dir_, ignored);
     }
 
-    std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
+    std::filesystem::path Path(const std::string& name) const { return ScratchPath(name); }
 
     std::string WriteFile(const std::string& name, const std::string& bytes) const
     {
         std::ofstream(Path(name), std::ios::binary) << bytes;
-        return Path(name).string();
+        return Utf8Path(Path(name));
     }
 
     // simulation: the NORVIK_SIMULATION value, or empty to leave it unset.
-    // Error texts are asked for in English (LC_ALL=C).
-    CtlResult Run(const std::vector<std::string>& args, const std::string& simulation = "demo") const
+    // environment: more variables to set (or, without a value, to remove).
+    CtlResult Run(const std::vector<std::string>& args, const std::string& simulation = "demo",
+                  const std::vector<EnvironmentChange>& environment = {}) const
     {
-        return RunShell(CtlCommand(args, simulation) + " >ctl.out 2>ctl.err");
+        return RunInto(args, simulation, environment, "ctl.out", "ctl.err");
     }
 
-    // The command line that runs norvikctl with these arguments, for a test
-    // that redirects or combines runs itself. A run that hangs is killed
-    // after 60 s (exit status 124), so that a hang fails the test instead of
-    // stopping the suite.
-    static std::string CtlCommand(const std::vector<std::string>& args, const std::string& simulation = "demo")
+    // The same, with standard output and error in these files of the
+    // scratch directory (runs of other threads may use other files at
+    // once), and standard input from the file inName when it is given.
+    CtlResult RunInto(const std::vector<std::string>& args, const std::string& simulation,
+                      const std::vector<EnvironmentChange>& environment, const std::string& outName,
+                      const std::string& errName, const std::string& inName = "") const
     {
-        std::string command = "env -u NORVIK_SIMULATION LC_ALL=C ";
+        ProcessRun run;
+        run.program = NORVIKCTL_PATH;
+        run.args = args;
+        run.environment.emplace_back("NORVIK_SIMULATION", std::nullopt);
         if (!simulation.empty())
-            command += "NORVIK_SIMULATION=" + ShellQuote(simulation) + " ";
-        command += "timeout -k 5 60 " + ShellQuote(NORVIKCTL_PATH);
-        for (const std::string& arg : args)
-            command += " " + ShellQuote(arg);
-        return command;
-    }
-
-    // Runs a shell command in the scratch directory; ctl.out and ctl.err are
-    // read back as the output when the command writes them.
-    CtlResult RunShell(const std::string& shellCommand) const
-    {
+            run.environment.emplace_back("NORVIK_SIMULATION", simulation);
+        run.environment.insert(run.environment.end(), environment.begin(), environment.end());
+        run.directory = dir_;
+        run.out = Path(outName);
+        run.err = Path(errName);
+        if (!inName.empty())
+            run.in = Path(inName);
         std::error_code ignored;
-        std::filesystem::remove(Path("ctl.out"), ignored);
-        std::filesystem::remove(Path("ctl.err"), ignored);
-        const std::string command = "cd " + ShellQuote(dir_.string()) + " && " + shellCommand;
-        const int wait = std::system(command.c_str());
+        std::filesystem::remove(run.out, ignored);
+        std::filesystem::remove(run.err, ignored);
         CtlResult result;
-        result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
-        result.out = ReadFileBytes(Path("ctl.out"));
-        result.err = ReadFileBytes(Path("ctl.err"));
+        result.status = RunProcess(run);
+        result.out = ReadFileBytes(run.out);
+        result.err = ReadFileBytes(run.err);
+        SplitAnnouncement(result);
         return result;
     }
 

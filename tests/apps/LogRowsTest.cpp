@@ -22,9 +22,9 @@ LogRows Read(const std::string& contents) { return ReadLogRows(contents, kTitles
 TEST(LogRowsTest, OnlyAFileStartingWithTheHeaderLineIsATransferLog)
 {
     EXPECT_EQ(Read("").kind, LogRows::Kind::Empty);
-    for (const std::string& other : {std::string("hello world"), std::string("hello\r\n") + kHeader,
-                                     kTitles.substr(0, 20), kTitles + "Extra, \r\n", "\xEF\xBB\xBF" + kHeader,
-                                     kTitles + "\rx"})
+    for (const std::string& other :
+         {std::string("hello world"), std::string("hello\r\n") + kHeader, kTitles.substr(0, 20),
+          kTitles + "Extra, \r\n", "\xEF\xBB\xBF" + kHeader, kTitles + "\rx"})
         EXPECT_EQ(Read(other).kind, LogRows::Kind::Other) << other;
 
     // The header's line end: CR LF, LF alone, or cut (before or after the CR).
@@ -45,8 +45,8 @@ TEST(LogRowsTest, CellsHoldingLineBreaksStayInsideTheirRow)
 {
     // Values and friendly names with CR LF or LF, even followed by what reads
     // like the next row's number.
-    const std::string log = kHeader + Row(1, "A\r\nB") + Row(2, "A\r\n3, GET CS=1, B") + Row(3, "x", "Cam\n4, Two") +
-                            Row(4, "A\r\n4, GET CS=9, B");
+    const std::string log = kHeader + Row(1, "A\r\nB") + Row(2, "A\r\n3, GET CS=1, B") +
+                            Row(3, "x", "Cam\n4, Two") + Row(4, "A\r\n4, GET CS=9, B");
     EXPECT_EQ(Read(log).records, 4u);
     EXPECT_EQ(Read(log + Row(5)).records, 5u);
     // Cells holding ", " and empty cells.
@@ -81,7 +81,8 @@ TEST(LogRowsTest, ACutRowIsNotCountedAndItsLineIsEnded)
 
 TEST(LogRowsTest, ALogFedInPiecesCountsAsAWholeFile)
 {
-    const std::string log = kTitles + "\r\n" + Row(1, "A,\r\n, B") + Row(2, "x", "Cam\r\n2, GET CS=1, ") + "3, GET CS=1, 7";
+    const std::string log =
+        kTitles + "\r\n" + Row(1, "A,\r\n, B") + Row(2, "x", "Cam\r\n2, GET CS=1, ") + "3, GET CS=1, 7";
     const LogRows whole = Read(log);
     ASSERT_EQ(whole.records, 2u);
     for (std::size_t split = 0; split <= log.size(); ++split) {

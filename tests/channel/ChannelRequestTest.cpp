@@ -67,8 +67,7 @@ struct Blocked {
 // byte count of 3 and 0xEE over the whole buffer.
 FakeKsControl::Answer BlockedAnswer(const Blocked& blocked)
 {
-    return [blocked](const KsNodeProperty&, std::uint8_t* data, std::uint32_t length,
-                     std::uint32_t* bytes) {
+    return [blocked](const KsNodeProperty&, std::uint8_t* data, std::uint32_t length, std::uint32_t* bytes) {
         blocked.entered->Open();
         blocked.release->Wait();
         std::memset(data, 0xEE, length);
@@ -79,9 +78,7 @@ FakeKsControl::Answer BlockedAnswer(const Blocked& blocked)
 
 FakeKsControl::Answer Refuse(HResult error)
 {
-    return [error](const KsNodeProperty&, std::uint8_t*, std::uint32_t, std::uint32_t*) {
-        return error;
-    };
+    return [error](const KsNodeProperty&, std::uint8_t*, std::uint32_t, std::uint32_t*) { return error; };
 }
 
 TEST_F(ChannelRequest, RecordLayoutForGetAndSet)
@@ -94,9 +91,9 @@ TEST_F(ChannelRequest, RecordLayoutForGetAndSet)
     const auto calls = control->Calls();
     ASSERT_EQ(calls.size(), 2u);
     // Set GUID in its in-memory layout, Id, Flags, NodeId, Reserved.
-    const std::uint8_t getRecord[32] = {
-        0xC3, 0x85, 0xB8, 0x0F, 0xC2, 0x68, 0x47, 0x45, 0x90, 0xF7, 0x8F, 0x47, 0x57, 0x9D, 0x95, 0xFC,
-        0x07, 0, 0, 0,  0x01, 0, 0, 0x10,  0x05, 0, 0, 0,  0, 0, 0, 0};
+    const std::uint8_t getRecord[32] = {0xC3, 0x85, 0xB8, 0x0F, 0xC2, 0x68, 0x47, 0x45, 0x90, 0xF7, 0x8F,
+                                        0x47, 0x57, 0x9D, 0x95, 0xFC, 0x07, 0,    0,    0,    0x01, 0,
+                                        0,    0x10, 0x05, 0,    0,    0,    0,    0,    0,    0};
     std::uint8_t setRecord[32];
     std::memcpy(setRecord, getRecord, 32);
     setRecord[16] = 0x83;
@@ -208,7 +205,7 @@ TEST_F(ChannelRequest, UnansweredRequestIsAbandonedAndTheNextRunsOnAFreshThread)
     EXPECT_EQ(channel->bytesReturned, 0u);
     EXPECT_EQ(std::vector<std::uint8_t>(late, late + 8), std::vector<std::uint8_t>(8, 0));
     EXPECT_EQ(runtime.AllDiagnostics(), "timeout!\n");
-    EXPECT_EQ(control->Calls().size(), 1u);  // not retried
+    EXPECT_EQ(control->Calls().size(), 1u);     // not retried
     EXPECT_TRUE(runtime.SleepCalls().empty());  // and no pause
     delete[] late;
 
@@ -254,14 +251,14 @@ TEST_F(ChannelRequest, LateAnswerReachesNothingNorEndsTheNextWait)
     // The next call lets the abandoned one answer while the requester waits,
     // and answers itself only once that answer has fully landed and its
     // thread has ended.
-    control->QueueAnswer([blocked](const KsNodeProperty&, std::uint8_t* data, std::uint32_t,
-                                   std::uint32_t* bytes) {
-        blocked.release->Open();
-        WaitUntil([] { return AbandonedWorkerThreads() == 0; });
-        data[0] = 0x42;
-        *bytes = 1;
-        return hr::kOk;
-    });
+    control->QueueAnswer(
+        [blocked](const KsNodeProperty&, std::uint8_t* data, std::uint32_t, std::uint32_t* bytes) {
+            blocked.release->Open();
+            WaitUntil([] { return AbandonedWorkerThreads() == 0; });
+            data[0] = 0x42;
+            *bytes = 1;
+            return hr::kOk;
+        });
     std::uint8_t second[8] = {};
     EXPECT_TRUE(Get(7, second, 8));
     EXPECT_EQ(AbandonedWorkerThreads(), 0);
@@ -295,8 +292,7 @@ TEST_F(ChannelRequest, RequestNotTakenInTimeIsNeverSent)
     // The value the SET carried never reached the device.
     std::uint8_t read[8] = {};
     EXPECT_TRUE(Get(7, read, 8));
-    EXPECT_EQ(std::vector<std::uint8_t>(read, read + 8),
-              (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(std::vector<std::uint8_t>(read, read + 8), (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(control->Calls().size(), 1u);
 }
 
@@ -386,6 +382,86 @@ TEST_F(ChannelRequest, ClosingWhileAnAbandonedCallIsBlockedIsSafe)
     blocked.release->Open();
     ASSERT_TRUE(WaitUntil([&] { return control.use_count() == 1; }));
     EXPECT_EQ(buffer[0], 0);
+}
+
+}  // namespace
+}  // namespace norvik::test
+
+namespace norvik::test {
+namespace {
+
+bool Query(ChannelPorts& ports, XuChannel& channel, ControlQuery kind, std::uint8_t* data,
+           std::uint16_t length)
+{
+    return QueryXuProperty(ports, &channel, 7, kind, data, length);
+}
+
+TEST_F(ChannelRequest, QueriesGoThroughTheWorkerAsAGetOfTheirKind)
+{
+    std::uint8_t info = 0;
+    ASSERT_TRUE(Query(ports, *channel, ControlQuery::Info, &info, 1));
+    EXPECT_EQ(info, 0x03);
+    EXPECT_EQ(channel->bytesReturned, 1u);
+    std::uint8_t bytes[8] = {};
+    ASSERT_TRUE(Query(ports, *channel, ControlQuery::Def, bytes, 8));
+    EXPECT_EQ(bytes[7], 8);
+
+    const auto calls = control->Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].query, ControlQuery::Info);
+    EXPECT_EQ(calls[1].query, ControlQuery::Def);
+    for (const RecordedCall& call : calls) {
+        EXPECT_NE(call.thread, std::this_thread::get_id());
+        EXPECT_EQ(call.property.flags, kKsPropertyTypeTopology | kKsPropertyTypeGet);
+        EXPECT_EQ(call.property.id, 7u);
+        EXPECT_EQ(call.property.nodeId, 5u);
+    }
+    EXPECT_EQ(runtime.WaitCalls().size(), 2u);
+
+    // A GET after a query is a plain KsProperty again.
+    ASSERT_TRUE(Get(7, bytes, 8));
+    EXPECT_FALSE(control->Calls().back().query.has_value());
+}
+
+TEST_F(ChannelRequest, ARefusedQueryIsNotTriedAgain)
+{
+    control->QueueAnswer(Refuse(kBusyError));
+    std::uint8_t bytes[8] = {};
+    EXPECT_FALSE(Query(ports, *channel, ControlQuery::Min, bytes, 8));
+    EXPECT_EQ(channel->lastResult, kBusyError);
+    EXPECT_EQ(control->Calls().size(), 1u);
+    EXPECT_TRUE(runtime.SleepCalls().empty());
+}
+
+TEST_F(ChannelRequest, AnUnansweredQueryTimesOutAfterTheSameLimit)
+{
+    Blocked blocked;
+    control->QueueAnswer(BlockedAnswer(blocked));
+    runtime.TimeOutNextWait(blocked.Entered());
+    std::uint8_t bytes[8] = {};
+    EXPECT_FALSE(Query(ports, *channel, ControlQuery::Max, bytes, 8));
+    EXPECT_EQ(runtime.WaitCalls(), (std::vector<std::uint32_t>{kWorkerTimeLimitMs}));
+    EXPECT_EQ(channel->lastResult, HResult(kWaitTimeout));
+    EXPECT_EQ(runtime.AllDiagnostics(), "timeout!\n");
+    blocked.release->Open();
+    ASSERT_TRUE(WaitUntil([&] { return control->Finished() == 1; }));
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes, bytes + 8), std::vector<std::uint8_t>(8, 0));
+}
+
+TEST_F(ChannelRequest, AControlWithoutQueriesAnswersNotImplemented)
+{
+    // The port's own answer for an interface that has no way to ask.
+    class GetSetOnly : public KsControl {
+    public:
+        HResult KsProperty(const void*, std::uint32_t, void*, std::uint32_t, std::uint32_t*) override
+        {
+            return hr::kOk;
+        }
+    };
+    channel->control = std::make_shared<GetSetOnly>();
+    std::uint8_t info = 0;
+    EXPECT_FALSE(Query(ports, *channel, ControlQuery::Info, &info, 1));
+    EXPECT_EQ(channel->lastResult, hr::kNotImpl);
 }
 
 }  // namespace

@@ -41,13 +41,26 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds time
 HResult FakeKsControl::KsProperty(const void* property, std::uint32_t propertyLength, void* data,
                                   std::uint32_t dataLength, std::uint32_t* bytesReturned)
 {
+    return Call(std::nullopt, property, propertyLength, data, dataLength, bytesReturned);
+}
+
+HResult FakeKsControl::KsQuery(ControlQuery kind, const void* property, std::uint32_t propertyLength,
+                               void* data, std::uint32_t dataLength, std::uint32_t* bytesReturned)
+{
+    return Call(kind, property, propertyLength, data, dataLength, bytesReturned);
+}
+
+HResult FakeKsControl::Call(std::optional<ControlQuery> query, const void* property,
+                            std::uint32_t propertyLength, void* data, std::uint32_t dataLength,
+                            std::uint32_t* bytesReturned)
+{
     RecordedCall call;
+    call.query = query;
     std::memcpy(&call.property, property, std::min<std::size_t>(propertyLength, sizeof call.property));
     call.propertyLength = propertyLength;
     call.hadData = data != nullptr;
     if (data)
-        call.dataIn.assign(static_cast<std::uint8_t*>(data),
-                           static_cast<std::uint8_t*>(data) + dataLength);
+        call.dataIn.assign(static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + dataLength);
     call.dataLength = dataLength;
     call.bytesReturnedIn = bytesReturned ? *bytesReturned : 0;
     call.thread = std::this_thread::get_id();
@@ -57,15 +70,23 @@ HResult FakeKsControl::KsProperty(const void* property, std::uint32_t propertyLe
     {
         std::lock_guard<std::mutex> guard(mutex_);
         calls_.push_back(call);
-        if (!answers_.empty()) {
+        if (query && !queryAnswers_[*query].empty()) {
+            answer = std::move(queryAnswers_[*query].front());
+            queryAnswers_[*query].pop_front();
+        } else if (!answers_.empty()) {
             answer = std::move(answers_.front());
             answers_.pop_front();
         }
     }
-    const HResult result =
-        answer ? answer(call.property, static_cast<std::uint8_t*>(data), dataLength, bytesReturned)
-               : StandingAnswer(call.property, static_cast<std::uint8_t*>(data), dataLength,
-                                bytesReturned);
+    HResult result = 0;
+    if (answer) {
+        result = answer(call.property, static_cast<std::uint8_t*>(data), dataLength, bytesReturned);
+    } else if (query == ControlQuery::Info && dataLength == 1) {
+        *static_cast<std::uint8_t*>(data) = 0x03;
+        *bytesReturned = 1;
+    } else {
+        result = StandingAnswer(call.property, static_cast<std::uint8_t*>(data), dataLength, bytesReturned);
+    }
     std::lock_guard<std::mutex> guard(mutex_);
     ++finished_;
     return result;
@@ -77,8 +98,8 @@ HResult FakeKsControl::StandingAnswer(const KsNodeProperty& property, std::uint8
     std::lock_guard<std::mutex> guard(mutex_);
     if (property.id == 0) {
         auto unit = units_.find(property.nodeId);
-        if (unit == units_.end() || !std::equal(unit->second.bytes.begin(),
-                                                unit->second.bytes.end(), property.set))
+        if (unit == units_.end() ||
+            !std::equal(unit->second.bytes.begin(), unit->second.bytes.end(), property.set))
             return HResultFromWin32(win32::kNotFound);
         *bytes = std::min<std::uint32_t>(length, 3);
         return hr::kOk;
@@ -101,6 +122,12 @@ void FakeKsControl::QueueAnswer(Answer answer)
 {
     std::lock_guard<std::mutex> guard(mutex_);
     answers_.push_back(std::move(answer));
+}
+
+void FakeKsControl::QueueQueryAnswer(ControlQuery kind, Answer answer)
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    queryAnswers_[kind].push_back(std::move(answer));
 }
 
 void FakeKsControl::PlaceUnit(std::uint32_t node, const Guid& guid)
@@ -222,7 +249,9 @@ private:
 class FakeMonikerEnumerator : public MonikerEnumerator {
 public:
     explicit FakeMonikerEnumerator(std::vector<std::shared_ptr<FakeDevice>> devices)
-        : devices_(std::move(devices)) {}
+        : devices_(std::move(devices))
+    {
+    }
     HResult Reset() override
     {
         next_ = 0;

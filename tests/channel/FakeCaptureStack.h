@@ -48,7 +48,8 @@ struct RecordedCall {
     std::uint32_t dataLength = 0;
     std::uint32_t bytesReturnedIn = 0;
     std::thread::id thread;
-    bool inApartment = false;  // the calling thread had entered the worker apartment
+    bool inApartment = false;           // the calling thread had entered the worker apartment
+    std::optional<ControlQuery> query;  // set for a class query
 };
 
 class FakeKsControl : public KsControl {
@@ -58,12 +59,18 @@ public:
 
     HResult KsProperty(const void* property, std::uint32_t propertyLength, void* data,
                        std::uint32_t dataLength, std::uint32_t* bytesReturned) override;
+    // Takes its answer from the same queue; the standing answer of a query
+    // is the information byte 0x03, or the stored value.
+    HResult KsQuery(ControlQuery kind, const void* property, std::uint32_t propertyLength, void* data,
+                    std::uint32_t dataLength, std::uint32_t* bytesReturned) override;
 
     // Answers used one per call, in order; once used up, calls get the
     // standing answer: unit-info GETs succeed only on the node that holds the
     // GUID asked for, other GETs fill the buffer from the stored value, SETs
     // store the bytes.
     void QueueAnswer(Answer answer);
+    // An answer for the next query of this kind only, ahead of the queue.
+    void QueueQueryAnswer(ControlQuery kind, Answer answer);
     void PlaceUnit(std::uint32_t node, const Guid& guid);
     void SetValue(std::vector<std::uint8_t> value);
 
@@ -71,11 +78,14 @@ public:
     int Finished() const;  // calls that have returned
 
 private:
-    HResult StandingAnswer(const KsNodeProperty& property, std::uint8_t* data,
-                           std::uint32_t length, std::uint32_t* bytes);
+    HResult StandingAnswer(const KsNodeProperty& property, std::uint8_t* data, std::uint32_t length,
+                           std::uint32_t* bytes);
+    HResult Call(std::optional<ControlQuery> query, const void* property, std::uint32_t propertyLength,
+                 void* data, std::uint32_t dataLength, std::uint32_t* bytesReturned);
 
     mutable std::mutex mutex_;
     std::deque<Answer> answers_;
+    std::map<ControlQuery, std::deque<Answer>> queryAnswers_;
     std::map<std::uint32_t, Guid> units_;
     std::vector<std::uint8_t> value_;
     std::vector<RecordedCall> calls_;
@@ -91,7 +101,7 @@ struct FakeDevice {
     HResult bindResult = hr::kOk;
     HResult topologyResult = hr::kOk;
     HResult controlResult = hr::kOk;
-    std::vector<Guid> nodeTypes;        // by node index
+    std::vector<Guid> nodeTypes;              // by node index
     std::vector<std::uint32_t> badNodeTypes;  // indexes whose type query fails
     std::shared_ptr<FakeKsControl> control = std::make_shared<FakeKsControl>();
     int bindCount = 0;  // times the device was bound to its filter
@@ -112,8 +122,7 @@ public:
     HResult EnterThreadApartment(std::unique_ptr<ThreadApartment>* out) override;
 
     // A USB camera "usb#vid_VVVV&pid_PPPP..." with the given node types.
-    std::shared_ptr<FakeDevice> AddCamera(const std::wstring& displayName,
-                                          const std::wstring& friendlyName,
+    std::shared_ptr<FakeDevice> AddCamera(const std::wstring& displayName, const std::wstring& friendlyName,
                                           std::vector<Guid> nodeTypes);
 
     HResult CreateDeviceEnumerator(std::shared_ptr<DeviceEnumerator>* out) override;

@@ -26,15 +26,9 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
-void operator delete(void* block) noexcept
-{
-    std::free(block);
-}
+void operator delete(void* block) noexcept { std::free(block); }
 
-void operator delete(void* block, std::size_t) noexcept
-{
-    std::free(block);
-}
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace norvik::test {
 namespace {

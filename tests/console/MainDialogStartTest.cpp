@@ -29,8 +29,7 @@ TEST(MainDialogStart, FirstStartWithoutSettingsShowsTheDiscoveredUnits)
     for (std::size_t i = 0; i < 5; ++i)
         EXPECT_EQ(picker.items[i].data, data[i]) << i;
     // The Osprey's third node matched no descriptor: listed with the zero GUID.
-    EXPECT_EQ(picker.items[4].text,
-              L"Osprey Inspection Camera, {00000000-0000-0000-0000-000000000000}");
+    EXPECT_EQ(picker.items[4].text, L"Osprey Inspection Camera, {00000000-0000-0000-0000-000000000000}");
     EXPECT_EQ(picker.curSel, 0);
     EXPECT_EQ(f.Text(ids::kInfoEdit), kDemoInfo0);
 
@@ -89,7 +88,8 @@ TEST(MainDialogStart, RestoresTheTypedGuidMode)
     }
     {
         DialogFixture f(DemoScenario());
-        WriteSettings(f, "[Config]\r\nInuptMode=7\r\nInputGuid= " + std::string(kTypedGuid.begin(), kTypedGuid.end()) + " x\r\n");
+        WriteSettings(f, "[Config]\r\nInuptMode=7\r\nInputGuid= " +
+                             std::string(kTypedGuid.begin(), kTypedGuid.end()) + " x\r\n");
         MemoryDialog& w = f.Start();
         EXPECT_NE(f.dialog->InputMode(), 0);
         EXPECT_EQ(w.ComboCurSel(ids::kPicker), -1);
@@ -185,7 +185,8 @@ TEST(MainDialogClose, StoresTheModeThePickerShowsAtClose)
     {
         // An even stored mode with a GUID, closed as it started.
         DialogFixture f(DemoScenario());
-        WriteSettings(f, "[Config]\r\nInuptMode=2\r\nInputGuid=" + std::string(kTypedGuid.begin(), kTypedGuid.end()) + "\r\n");
+        WriteSettings(f, "[Config]\r\nInuptMode=2\r\nInputGuid=" +
+                             std::string(kTypedGuid.begin(), kTypedGuid.end()) + "\r\n");
         MemoryDialog& w = f.Start();
         w.CloseBox();
         EXPECT_EQ(savedMode(f), "InuptMode=1");

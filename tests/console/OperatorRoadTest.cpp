@@ -85,7 +85,8 @@ TEST(Picker, TypedGuidOpensTheFirstDeviceThatAnswers)
     ASSERT_NE(f.dialog->Channel(), nullptr);
     EXPECT_EQ(f.dialog->Channel()->nodeId, 1u);
     EXPECT_EQ(f.dialog->InputGuid(), typed);
-    EXPECT_EQ(f.Text(ids::kInfoEdit), L"idVendor=2E7A, idProduct=0D02, KSP_NODE/NodeId=1, Osprey Inspection Camera");
+    EXPECT_EQ(f.Text(ids::kInfoEdit),
+              L"idVendor=2E7A, idProduct=0D02, KSP_NODE/NodeId=1, Osprey Inspection Camera");
     EXPECT_EQ(f.dialog->InputMode(), 1);
 }
 
@@ -291,8 +292,9 @@ TEST(Commands, FailedGetShowsTheErrorAndKeepsChannelAndLength)
     // worker's time limit.
     std::string text = kBenchScenario;
     const std::string last = R"("5": {"length": 4, "value": "01 02 03 04", "fail": "0x80070032"})";
-    text.replace(text.find(last), last.size(),
-                 last + R"(, "6": {"length": 4, "getFail": "0x8007001F"}, "7": {"length": 4, "delayMs": 600})");
+    text.replace(
+        text.find(last), last.size(),
+        last + R"(, "6": {"length": 4, "getFail": "0x8007001F"}, "7": {"length": 4, "delayMs": 600})");
     DialogFixture f(ScenarioFromText(text));
     MemoryDialog& w = f.Start();
 
@@ -390,9 +392,13 @@ TEST(TransferLog, SavesTheRecordsAsCsvAndClears)
         "Line, Direct, Data(HEX), Data(String), Device, XU guid, \r\n"
         "1, SET CS=1, 41 42, AB, Bench Cam, {11111111-2222-3333-4455-66778899AABB}, \r\n"
         "2, GET CS=1, 41 42, AB, Bench Cam, {11111111-2222-3333-4455-66778899AABB}, \r\n"
-        "3, SET CS=3, " + failure + ", ABCD, Bench Cam, {11111111-2222-3333-4455-66778899AABB}, \r\n";
+        "3, SET CS=3, " +
+        failure + ", ABCD, Bench Cam, {11111111-2222-3333-4455-66778899AABB}, \r\n";
     EXPECT_EQ(f.runtime.FileContents(L"20240307-140509-4.csv"), expected);
-    EXPECT_EQ(failure.rfind("SET\xca\xfd\xbe\xdd\xca\xa7\xb0\xdc \xb4\xed\xce\xf3\xc2\xeb" "0x8007001f: ", 0), 0u);
+    EXPECT_EQ(failure.rfind("SET\xca\xfd\xbe\xdd\xca\xa7\xb0\xdc \xb4\xed\xce\xf3\xc2\xeb"
+                            "0x8007001f: ",
+                            0),
+              0u);
 
     w.Click(ids::kClearLogButton);
     EXPECT_EQ(f.Log().rows.size(), 2u);
@@ -434,8 +440,8 @@ TEST(TransferLog, ARefusedConversionShowsTheSystemTextAndLeavesNoTrace)
     MemoryDialog& w = f.Start();
     w.Click(ids::kGetButton);
     f.runtime.SetRefuseConversions(true);
-    const std::wstring expected(TrimTrailingWhiteSpace(
-        std::wstring(*SystemErrorMessage(87u, ErrorTextLanguage::SimplifiedChinese))));
+    const std::wstring expected(
+        TrimTrailingWhiteSpace(std::wstring(*SystemErrorMessage(87u, ErrorTextLanguage::SimplifiedChinese))));
     ASSERT_FALSE(expected.empty());
 
     for (int button : {ids::kSetButton, ids::kGetButton, ids::kSaveLogButton}) {
@@ -462,8 +468,8 @@ TEST(Commands, ARefusedConversionWhileOpeningEndsTheCommandWithOneMessage)
     const std::size_t shown = w.MessageBoxes().size();
     w.Click(ids::kGetButton);
     ASSERT_EQ(w.MessageBoxes().size(), shown + 1);
-    EXPECT_EQ(f.LastMessage(), TrimTrailingWhiteSpace(std::wstring(
-                                   *SystemErrorMessage(87u, ErrorTextLanguage::English))));
+    EXPECT_EQ(f.LastMessage(),
+              TrimTrailingWhiteSpace(std::wstring(*SystemErrorMessage(87u, ErrorTextLanguage::English))));
     EXPECT_EQ(f.dialog->Channel(), nullptr);
     EXPECT_EQ(f.Log().rows.size(), 2u);
 }

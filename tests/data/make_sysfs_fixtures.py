@@ -15,7 +15,7 @@ descriptors), written as a USB device would send them.
                  port 4: a USB optical mouse (HID, not a camera)
                port 3: "Lumen UVC15 Camera", UVC 1.5, an encoding unit, an
                        extension unit, and an extension unit with two input
-                       pins
+                       pins; the only camera with a serial number
              bus 2 (USB 3 root hub, 4 ports):
                port 2: "Lumen SS Camera", UVC 1.1, one extension unit; the
                        tests treat its video node as one the user may not open
@@ -236,7 +236,7 @@ def location_path(name):
     return "#".join(parts + ["USBMI(0)"])
 
 
-def scenario_camera(name, vid, pid, product, entities, controls, hub_number, unreadable):
+def scenario_camera(name, vid, pid, product, entities, controls, hub_number, unreadable, serial):
     path = device_path(name, vid, pid)
     units = {}
     for key, selectors in controls.items():
@@ -244,7 +244,7 @@ def scenario_camera(name, vid, pid, product, entities, controls, hub_number, unr
             str(selector): dict({"value": value}, **({"fail": ACCESS_DENIED} if unreadable else {}))
             for selector, value in selectors.items()}
     port = int(name.rsplit(".", 1)[-1].split("-")[-1])
-    return {
+    camera = {
         "displayName": "@device:pnp:" + path,
         "friendlyName": product,
         "devicePath": path,
@@ -257,6 +257,9 @@ def scenario_camera(name, vid, pid, product, entities, controls, hub_number, unr
             "locations": [name + ":1.0", "Port_#%04d.Hub_#%04d" % (port, hub_number)],
         },
     }
+    if serial:
+        camera["setup"]["serial"] = serial
+    return camera
 
 
 def hub_name(name, vid=None, pid=None):
@@ -379,18 +382,20 @@ class Tree:
         return entry
 
     def camera(self, parent_dir, name, bus, devnum, vid, pid, product, entities, bcd_uvc,
-               video, controls, hub_number, ss=False, unreadable=False):
+               video, controls, hub_number, ss=False, unreadable=False, serial=None):
         descriptor = device_descriptor(0x0320 if ss else 0x0200, 0xEF, 0x02, 0x01,
-                                       9 if ss else 64, vid, pid, 0x0100, 1, 2, 0)
+                                       9 if ss else 64, vid, pid, 0x0100, 1, 2, 3 if serial else 0)
         config = camera_config(entities, bcd_uvc, ss=ss)
         self.port(name, vid, pid, config)
         self.cameras.append(scenario_camera(name, vid, pid, product, entities, controls,
-                                            hub_number, unreadable))
-        directory = self.usb_device(parent_dir, name, descriptor, config, {
-                                        "busnum": "%d" % bus, "devnum": "%d" % devnum,
-                                        "devpath": name.split("-", 1)[1], "maxchild": "0",
-                                        "speed": "5000" if ss else "480",
-                                        "manufacturer": "Lumen Optics", "product": product})
+                                            hub_number, unreadable, serial))
+        attributes = {"busnum": "%d" % bus, "devnum": "%d" % devnum,
+                      "devpath": name.split("-", 1)[1], "maxchild": "0",
+                      "speed": "5000" if ss else "480",
+                      "manufacturer": "Lumen Optics", "product": product}
+        if serial:
+            attributes["serial"] = serial
+        directory = self.usb_device(parent_dir, name, descriptor, config, attributes)
         control = self.usb_interface(directory, name, 0, 0x0E, 0x01, 0x00, "uvcvideo", product)
         self.usb_interface(directory, name, 1, 0x0E, 0x02, 0x00, "uvcvideo")
         self.video_node(control, video, product, 0)
@@ -436,7 +441,7 @@ def build_lab():
                 0x0110, 0, CONTROLS["cam11"], 2)
     mouse_port = mouse(tree, hub, "1-1.4", 6)
     tree.camera(usb1, "1-3", 1, 3, 0x2BD9, 0x0150, "Lumen UVC15 Camera", CAM15_ENTITIES,
-                0x0150, 2, CONTROLS["cam15"], 1)
+                0x0150, 2, CONTROLS["cam15"], 1, serial="LM15-00042")
     tree.camera(usb2, "2-2", 2, 2, 0x2BD9, 0x0200, "Lumen SS Camera", CAMSS_ENTITIES, 0x0110,
                 4, CONTROLS["camss"], 3, ss=True, unreadable=True)
 

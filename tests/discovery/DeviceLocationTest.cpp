@@ -43,24 +43,24 @@ const Json kFullSetup = {
 
 TEST(DeviceLocation, EveryLineInOrderAndTheFirstPortLocationUpward)
 {
-    EXPECT_EQ(Dump(kFullSetup),
-              std::string("DevicePath = ") + kPath + "\n"
-              "Class = Camera\n"
-              "ClassDescription = Cameras\n"
-              "DeviceDesc = USB Video Device\n"
-              "Service = usbvideo\n"
-              "LocationPath = PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(3)#USBMI(0)\n"
-              "FriendlyName = Cam\n"
-              "Location = Port_#0003.Hub_#0001\r\n"
-              "\n");
+    EXPECT_EQ(Dump(kFullSetup), std::string("DevicePath = ") + kPath +
+                                    "\n"
+                                    "Class = Camera\n"
+                                    "ClassDescription = Cameras\n"
+                                    "DeviceDesc = USB Video Device\n"
+                                    "Service = usbvideo\n"
+                                    "LocationPath = PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(3)#USBMI(0)\n"
+                                    "FriendlyName = Cam\n"
+                                    "Location = Port_#0003.Hub_#0001\r\n"
+                                    "\n");
 }
 
 TEST(DeviceLocation, TheClimbEndsSilentlyAtANodeWithoutLocationOrAtTheTop)
 {
     const std::string head = std::string("DevicePath = ") + kPath + "\nClass = Camera\n";
-    for (const Json& locations :
-         {Json::array({nullptr, "Port_#0003.Hub_#0001"}), Json::array({"0000.0014", nullptr, "Port_#0003.Hub_#0001"}),
-          Json::array({"0000.0014", "no port here"}), Json::array()}) {
+    for (const Json& locations : {Json::array({nullptr, "Port_#0003.Hub_#0001"}),
+                                  Json::array({"0000.0014", nullptr, "Port_#0003.Hub_#0001"}),
+                                  Json::array({"0000.0014", "no port here"}), Json::array()}) {
         EXPECT_EQ(Dump(Json{{"class", "Camera"}, {"locations", locations}}), head + "\n") << locations.dump();
     }
     // The node's own location is printed when it names a port; "port" in
@@ -91,6 +91,50 @@ TEST(DeviceLocation, FailuresDropOnlyTheirOwnPart)
     // A property longer than the 260-character buffer cannot be read.
     Json longDesc = {{"deviceDesc", std::string(260, 'd')}, {"service", std::string(259, 's')}};
     EXPECT_EQ(Dump(longDesc), pathLine + "Service = " + std::string(259, 's') + "\n\n");
+}
+
+// The address: the location the dump prints, found by the same climb, and
+// the serial of the node it stops at; none where the dump prints none.
+DeviceAddress AddressOf(const Json& setup, const Json& cameraChange = Json::object())
+{
+    Json camera = Camera("2e7a", "0c41", "Cam");
+    camera["devicePath"] = kPath;
+    camera["setup"] = setup;
+    camera.update(cameraChange);
+    for (auto it = camera.begin(); it != camera.end();)
+        it = it.value().is_null() ? camera.erase(it) : std::next(it);
+    SimRun run(Json{{"cameras", Json::array({camera})}});
+    run.Discover();
+    EXPECT_EQ(run.devices.Size(), 1u);
+    return run.devices.Size() == 1 ? run.devices.At(0)->address : DeviceAddress{};
+}
+
+TEST(DeviceLocation, TheAddressIsTheDumpsLocationWithTheSerial)
+{
+    Json withSerial = kFullSetup;
+    withSerial["serial"] = "KST-A0017";
+    DeviceAddress address = AddressOf(withSerial);
+    EXPECT_EQ(address.location, L"Port_#0003.Hub_#0001");
+    EXPECT_EQ(address.serial, L"KST-A0017");
+    EXPECT_EQ(address.videoNode, L"");
+    address = AddressOf(kFullSetup);
+    EXPECT_EQ(address.location, L"Port_#0003.Hub_#0001");
+    EXPECT_EQ(address.serial, L"");
+
+    // No port location upward, or the set cannot open the path: nothing,
+    // not even the serial.
+    Json noPort = withSerial;
+    noPort["locations"] = {"0000.0014", "no port here"};
+    address = AddressOf(noPort);
+    EXPECT_EQ(address.location, L"");
+    EXPECT_EQ(address.serial, L"");
+    Json closed = withSerial;
+    closed["opens"] = false;
+    address = AddressOf(closed);
+    EXPECT_EQ(address.location, L"");
+    EXPECT_EQ(address.serial, L"");
+    address = AddressOf(withSerial, {{"devicePath", nullptr}});
+    EXPECT_EQ(address.location, L"");
 }
 
 }  // namespace

@@ -82,8 +82,7 @@ TEST(DeviceTable, FillsOneBlockWithEveryDeviceAndUnit)
     EXPECT_EQ(first.units[1].guid.bytes[0], 0xA1);
     // Units follow the device entries; a device without units refers to where
     // its units would have started, which is where the next device's start.
-    EXPECT_EQ(static_cast<const void*>(first.units),
-              static_cast<const void*>(table.Device(0) + 3));
+    EXPECT_EQ(static_cast<const void*>(first.units), static_cast<const void*>(table.Device(0) + 3));
     EXPECT_EQ(table.Device(1)->unitCount, 0u);
     EXPECT_EQ(table.Device(1)->units, first.units + 2);
     EXPECT_EQ(table.Device(2)->units, first.units + 2);

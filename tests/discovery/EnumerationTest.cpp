@@ -9,15 +9,19 @@ Json Cameras(Json cameras) { return Json{{"cameras", cameras}}; }
 
 TEST(VideoEnumeration, TheEnumeratorsOwnFailuresPrintTheirTextAndListNothing)
 {
-    SimRun noEnumerator(Json{{"cameras", Json::array({Camera("2e7a", "0c41", "Cam")})}, {"enumeratorFails", true}});
-    EXPECT_EQ(noEnumerator.Discover(), "Error Creating Device Enumerator" "Find 0 video device.\n\n");
+    SimRun noEnumerator(
+        Json{{"cameras", Json::array({Camera("2e7a", "0c41", "Cam")})}, {"enumeratorFails", true}});
+    EXPECT_EQ(noEnumerator.Discover(),
+              "Error Creating Device Enumerator"
+              "Find 0 video device.\n\n");
 
     const std::string noHardware =
         "Sorry, you have no video capture hardware.\r\n\r\nVideo capture will not function properly."
         "Find 0 video device.\n\n";
     SimRun empty(Cameras(Json::array()));
     EXPECT_EQ(empty.Discover(), noHardware);
-    SimRun refused(Json{{"cameras", Json::array({Camera("2e7a", "0c41", "Cam")})}, {"classEnumeratorFails", true}});
+    SimRun refused(
+        Json{{"cameras", Json::array({Camera("2e7a", "0c41", "Cam")})}, {"classEnumeratorFails", true}});
     EXPECT_EQ(refused.Discover(), noHardware);
     EXPECT_TRUE(refused.devices.Empty());
 }
@@ -87,13 +91,15 @@ TEST(VideoEnumeration, ADeviceWhosePropertiesCannotBeReadIsNotListed)
     Json noBag = Camera("2e7a", "0002", "y");
     noBag["propertyBag"] = false;
     SimRun run(Cameras(Json::array({noFriendly, noBag})));
-    EXPECT_EQ(run.Discover(),
-              "dispaly name = " + UsbDisplayName("2e7a", "0001") + "\n"
-              "DevicePath = \\\\?\\usb#vid_2e7a&pid_0001\n"
-              "Class = Camera\n"
-              "\n"
-              "dispaly name = " + UsbDisplayName("2e7a", "0002") + "\n"
-              "Find 0 video device.\n\n");
+    EXPECT_EQ(run.Discover(), "dispaly name = " + UsbDisplayName("2e7a", "0001") +
+                                  "\n"
+                                  "DevicePath = \\\\?\\usb#vid_2e7a&pid_0001\n"
+                                  "Class = Camera\n"
+                                  "\n"
+                                  "dispaly name = " +
+                                  UsbDisplayName("2e7a", "0002") +
+                                  "\n"
+                                  "Find 0 video device.\n\n");
 }
 
 // --- Topology ----------------------------------------------------------------
@@ -156,9 +162,9 @@ TEST(TopologyScan, TheChineseLocaleIsSetFirstAndAgainBeforeEachNodeCount)
     Json noNodes = Camera("2e7a", "0c42", "Empty");
     Json countFails = Camera("2e7a", "0c43", "Broken", Json::array({XuNode(kGuidA)}));
     countFails["nodeCountFails"] = true;
-    SimRun run(Cameras(Json::array({Camera("2e7a", "0c41", "Cam", Json::array({OtherNode(), XuNode(kGuidA)})),
-                                    noNodes, countFails,
-                                    Camera("2e7a", "0c44", "Cam2", Json::array({XuNode(kGuidB)}))})));
+    SimRun run(Cameras(
+        Json::array({Camera("2e7a", "0c41", "Cam", Json::array({OtherNode(), XuNode(kGuidA)})), noNodes,
+                     countFails, Camera("2e7a", "0c44", "Cam2", Json::array({XuNode(kGuidB)}))})));
     run.Discover();
     const std::string all = run.runtime.AllDiagnostics();
     const std::size_t first = all.find("node num = 2\n");

@@ -49,7 +49,9 @@ private:
     class Handle : public UsbDeviceHandle {
     public:
         Handle(RecordingUsbHost& host, std::string name, std::unique_ptr<UsbDeviceHandle> inner)
-            : host_(host), name_(std::move(name)), inner_(std::move(inner)) {}
+            : host_(host), name_(std::move(name)), inner_(std::move(inner))
+        {
+        }
         bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
                              std::uint32_t outSize, std::uint32_t* bytesReturned) override
         {

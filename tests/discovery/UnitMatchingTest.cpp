@@ -60,8 +60,9 @@ Json OneCamera(Json nodes, Json device)
 TEST(UnitMatching, ASingleUnitAnsweringAtOnceIsReportedWithItsPort)
 {
     Json device = Device("2e7a", "0c41", Json::array({Unit(7, kGuidA)}));
-    SimRun run(Machine(Json::array({Camera("2e7a", "0c41", "Cam", Json::array({OtherNode(), XuNode(kGuidA)}))}),
-                       Json::array({Device("1111", "2222"), Json(nullptr), device})));
+    SimRun run(
+        Machine(Json::array({Camera("2e7a", "0c41", "Cam", Json::array({OtherNode(), XuNode(kGuidA)}))}),
+                Json::array({Device("1111", "2222"), Json(nullptr), device})));
     EXPECT_EQ(Report(run.Discover()),
               "pszDriverKey = dk-1111-2222\r\n"
               "pszDriverKey = dk-2e7a-0c41\r\n"
@@ -140,7 +141,8 @@ TEST(UnitMatching, OnlyOnePinExtensionUnitDescriptorsWithinTheLengthAreTaken)
 
 TEST(UnitMatching, WhatIsReportedForDevicesWithoutUnitsOrWithoutCamera)
 {
-    SimRun none(OneCamera(Json::array({OtherNode()}), Device("2e7a", "0c41", Json::array({Unit(4, kGuidA)}))));
+    SimRun none(
+        OneCamera(Json::array({OtherNode()}), Device("2e7a", "0c41", Json::array({Unit(4, kGuidA)}))));
     EXPECT_EQ(Report(none.Discover()),
               "pszDriverKey = dk-2e7a-0c41\r\n"
               "Cam\n"
@@ -150,7 +152,8 @@ TEST(UnitMatching, WhatIsReportedForDevicesWithoutUnitsOrWithoutCamera)
     EXPECT_TRUE(none.platform->Camera(0).Requests().empty());
 
     // A hub or any device whose IDs belong to no camera: only its driver key.
-    SimRun other(OneCamera(Json::array({XuNode(kGuidA)}), Device("2e7a", "0c42", Json::array({Unit(4, kGuidA)}))));
+    SimRun other(
+        OneCamera(Json::array({XuNode(kGuidA)}), Device("2e7a", "0c42", Json::array({Unit(4, kGuidA)}))));
     EXPECT_EQ(Report(other.Discover()), "pszDriverKey = dk-2e7a-0c42\r\n");
     EXPECT_NE(other.devices.At(0)->control, nullptr);
 }
@@ -188,14 +191,16 @@ TEST(UnitMatching, TwoCamerasWithTheSameIdsOnlyTheFirstIsMatched)
 
 TEST(UnitMatching, ALaterVisitWithoutControlRefusesAtOnceWithoutWaiting)
 {
-    Json scenario = Machine(Json::array({Camera("2e7a", "0c41", "Cam", Json::array({XuNode(kGuidA), XuNode(kGuidB)}))}),
-                            Json::array({Device("2e7a", "0c41", Json::array({Unit(4, kGuidA)})),
-                                         Device("2e7a", "0c41", Json::array({Unit(5, kGuidC)}))}));
+    Json scenario =
+        Machine(Json::array({Camera("2e7a", "0c41", "Cam", Json::array({XuNode(kGuidA), XuNode(kGuidB)}))}),
+                Json::array({Device("2e7a", "0c41", Json::array({Unit(4, kGuidA)})),
+                             Device("2e7a", "0c41", Json::array({Unit(5, kGuidC)}))}));
     SimRun twice(scenario);
     const std::string lines = Report(twice.Discover());
-    EXPECT_NE(lines.find("match error, unitId = 0, nodeId = 1, guid = {C0C0C0C0-3333-4333-8333-0000000000C3}\r\n"
-                         "Cam\n"),
-              std::string::npos);
+    EXPECT_NE(
+        lines.find("match error, unitId = 0, nodeId = 1, guid = {C0C0C0C0-3333-4333-8333-0000000000C3}\r\n"
+                   "Cam\n"),
+        std::string::npos);
     EXPECT_TRUE(twice.runtime.SleepCalls().empty());
     EXPECT_EQ(twice.platform->Camera(0).Requests().size(), 1u);
 }

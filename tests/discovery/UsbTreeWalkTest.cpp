@@ -18,8 +18,7 @@ public:
     explicit Walk(const Json& scenario)
         : run_(scenario),
           recorder(run_.platform->UsbHostPort()),
-          ports_{run_.runtime, run_.platform->CaptureStackPort(), recorder,
-                 run_.platform->DeviceSetupPort()}
+          ports_{run_.runtime, run_.platform->CaptureStackPort(), recorder, run_.platform->DeviceSetupPort()}
     {
     }
 
@@ -29,8 +28,7 @@ public:
             ports_,
             [this](const UsbPortContext& c) {
                 DiagPrint(run_.runtime, "visit %u %04x:%04x\n", unsigned(c.port),
-                          unsigned(c.deviceDescriptor.idVendor),
-                          unsigned(c.deviceDescriptor.idProduct));
+                          unsigned(c.deviceDescriptor.idVendor), unsigned(c.deviceDescriptor.idProduct));
             },
             run_.devices);
         return run_.runtime.Transcript();
@@ -51,7 +49,10 @@ Json PlainDevice(const std::string& vid, const std::string& pid)
     return Json{{"idVendor", "0x" + vid}, {"idProduct", "0x" + pid}, {"driverKey", "dk" + pid}};
 }
 
-Json Usb(Json controllers) { return Json{{"cameras", Json::array()}, {"usb", {{"controllers", controllers}}}}; }
+Json Usb(Json controllers)
+{
+    return Json{{"cameras", Json::array()}, {"usb", {{"controllers", controllers}}}};
+}
 
 TEST(UsbTreeWalk, WithoutControllersTriesAllTenAndPrintsNothing)
 {
@@ -72,9 +73,8 @@ TEST(UsbTreeWalk, ControllerNumbersThatDoNotOpenAreSkipped)
               "pszDriverKey = dk0001\r\nvisit 1 1111:0001\n"
               "pszDriverKey = dk0002\r\nvisit 1 2222:0002\n");
     const std::vector<std::string> opened = {
-        "\\\\.\\HCD0", "\\\\.\\ROOT_HUB#0", "\\\\.\\HCD1", "\\\\.\\HCD2", "\\\\.\\ROOT_HUB#2",
-        "\\\\.\\HCD3", "\\\\.\\HCD4",       "\\\\.\\HCD5", "\\\\.\\HCD6", "\\\\.\\HCD7",
-        "\\\\.\\HCD8", "\\\\.\\HCD9"};
+        "\\\\.\\HCD0", "\\\\.\\ROOT_HUB#0", "\\\\.\\HCD1", "\\\\.\\HCD2", "\\\\.\\ROOT_HUB#2", "\\\\.\\HCD3",
+        "\\\\.\\HCD4", "\\\\.\\HCD5",       "\\\\.\\HCD6", "\\\\.\\HCD7", "\\\\.\\HCD8",       "\\\\.\\HCD9"};
     EXPECT_EQ(walk.recorder.opened, opened);
 }
 
@@ -96,10 +96,9 @@ TEST(UsbTreeWalk, AControllerWithoutItsNamesEndsTheWholeWalk)
 
 TEST(UsbTreeWalk, EmptyPortsAreSkippedAndEachVisitFollowsItsDriverKey)
 {
-    Walk walk(Usb(Json::array({Controller(
-        0, Hub(4, {{"1", PlainDevice("1111", "0001")},
-                   {"3", PlainDevice("1111", "0003")},
-                   {"4", PlainDevice("1111", "0004")}}))})));
+    Walk walk(Usb(Json::array({Controller(0, Hub(4, {{"1", PlainDevice("1111", "0001")},
+                                                     {"3", PlainDevice("1111", "0003")},
+                                                     {"4", PlainDevice("1111", "0004")}}))})));
     EXPECT_EQ(walk.Lines(),
               "pszDriverKey = dk0001\r\nvisit 1 1111:0001\n"
               "pszDriverKey = dk0003\r\nvisit 3 1111:0003\n"
@@ -147,7 +146,8 @@ TEST(UsbTreeWalk, HubAndPortFaultsSkipOnlyWhatTheyConcern)
         Json device = inner;
         for (auto it = device.begin(); it != device.end();)
             it = it.value().is_null() ? device.erase(it) : std::next(it);
-        Walk walk(Usb(Json::array({Controller(0, Hub(2, {{"1", device}, {"2", PlainDevice("cccc", "0300")}}))})));
+        Walk walk(
+            Usb(Json::array({Controller(0, Hub(2, {{"1", device}, {"2", PlainDevice("cccc", "0300")}}))})));
         EXPECT_EQ(walk.Lines(), lines) << inner.dump();
     }
 }
@@ -158,7 +158,8 @@ TEST(UsbTreeWalk, AFailedConnectionRequestEndsOnlyThatHub)
     inner["childName"] = "HUB#INNER";
     Json broken = PlainDevice("bbbb", "0202");
     broken["connectionInfoFails"] = true;
-    inner["hub"] = Hub(3, {{"1", PlainDevice("bbbb", "0201")}, {"2", broken}, {"3", PlainDevice("bbbb", "0203")}});
+    inner["hub"] =
+        Hub(3, {{"1", PlainDevice("bbbb", "0201")}, {"2", broken}, {"3", PlainDevice("bbbb", "0203")}});
     Walk walk(Usb(Json::array({Controller(0, Hub(2, {{"1", inner}, {"2", PlainDevice("cccc", "0300")}}))})));
     EXPECT_EQ(walk.Lines(),
               "pszDriverKey = dk0100\r\nvisit 1 aaaa:0100\n"

@@ -142,8 +142,7 @@ TEST(ProfileFileBytes, KeepsUtf8TextAndTheByteOrderMark)
     ProfileFile file = ProfileFile::FromUtf8("\xEF\xBB\xBF[Config]\r\nName=\xE4\xB8\xAD\r\n");
     EXPECT_EQ(file.ReadString(L"Config", L"Name", L"", 10), L"\x4E2D");
     file.WriteString(L"Config", L"Other", L"\x6587");
-    EXPECT_EQ(file.ToUtf8(),
-              "\xEF\xBB\xBF[Config]\r\nName=\xE4\xB8\xAD\r\nOther=\xE6\x96\x87\r\n");
+    EXPECT_EQ(file.ToUtf8(), "\xEF\xBB\xBF[Config]\r\nName=\xE4\xB8\xAD\r\nOther=\xE6\x96\x87\r\n");
 }
 
 // Stands for code page 936: "\xD6\xD0" is U+4E2D, a non-ASCII character

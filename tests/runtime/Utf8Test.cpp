@@ -17,9 +17,15 @@ TEST(Utf8, MalformedInputBecomesReplacementCharacters)
 {
     // A stray continuation byte, an overlong form, a truncated sequence
     // followed by ASCII, an encoded surrogate and a lone lead byte at the end.
-    EXPECT_EQ(Utf8ToWide("a\x80" "b"), L"a\xFFFD" L"b");
+    EXPECT_EQ(Utf8ToWide("a\x80"
+                         "b"),
+              L"a\xFFFD"
+              L"b");
     EXPECT_EQ(Utf8ToWide("\xC0\xAF"), L"\xFFFD\xFFFD");
-    EXPECT_EQ(Utf8ToWide("\xE4\xB8" "x"), L"\xFFFD" L"x");
+    EXPECT_EQ(Utf8ToWide("\xE4\xB8"
+                         "x"),
+              L"\xFFFD"
+              L"x");
     EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), L"\xFFFD\xFFFD\xFFFD");
     EXPECT_EQ(Utf8ToWide("ok\xF0"), L"ok\xFFFD");
     // Wide values that are not characters are written as U+FFFD.

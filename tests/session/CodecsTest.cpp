@@ -59,8 +59,8 @@ TEST(CodecsHex, RemovesEveryZeroXBeforePairing)
 TEST(CodecsHex, ReadsABracedGuidAndStopsAtTheLimit)
 {
     EXPECT_EQ(Parse(L"{36fc9e60-c465-11cf-8056-444553540000}"),
-              (Bytes{0x36, 0xFC, 0x9E, 0x60, 0xC4, 0x65, 0x11, 0xCF, 0x80, 0x56, 0x44, 0x45, 0x53,
-                     0x54, 0x00, 0x00}));
+              (Bytes{0x36, 0xFC, 0x9E, 0x60, 0xC4, 0x65, 0x11, 0xCF, 0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00,
+                     0x00}));
     EXPECT_EQ(Parse(L"00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f 10").size(), 16u);
     EXPECT_EQ(Parse(L"aabbcc", 1), (Bytes{0xAA}));
     EXPECT_EQ(Parse(L"aabbcc", 0), Bytes{});
@@ -69,10 +69,14 @@ TEST(CodecsHex, ReadsABracedGuidAndStopsAtTheLimit)
 TEST(CodecsHex, FullWidthDigitsAndLettersAreSeparators)
 {
     // Ａ１ (full-width) between ASCII digits: "1Ａ1" is two lone digits.
-    EXPECT_EQ(Parse(L"1\xFF21" L"1"), Bytes{});
+    EXPECT_EQ(Parse(L"1\xFF21"
+                    L"1"),
+              Bytes{});
     EXPECT_EQ(Parse(L"\xFF10\xFF11 12"), (Bytes{0x12}));
     // A full-width X is not an x: "0Ｘ12" keeps its 0 as a lone digit.
-    EXPECT_EQ(Parse(L"0\xFF38" L"12"), (Bytes{0x12}));
+    EXPECT_EQ(Parse(L"0\xFF38"
+                    L"12"),
+              (Bytes{0x12}));
 }
 
 TEST(CodecsPrintable, EveryNonGraphicByteIsAFullStop)
@@ -87,7 +91,11 @@ TEST(CodecsAnsi, EncodesThroughCodePage936)
     FakeRuntime runtime;
     EXPECT_EQ(EncodeAnsiText(runtime, L"ABCD").value, "ABCD");
     EXPECT_EQ(EncodeAnsiText(runtime, L"\x4E2D").value, "\xD6\xD0");  // 中: two bytes
-    EXPECT_EQ(EncodeAnsiText(runtime, L"a\x0E01" L"b").value, "a?b");  // Thai: not in code page 936
+    EXPECT_EQ(EncodeAnsiText(runtime,
+                             L"a\x0E01"
+                             L"b")
+                  .value,
+              "a?b");  // Thai: not in code page 936
     // The result ends at the first zero the conversion produced.
     EXPECT_EQ(EncodeAnsiText(runtime, std::wstring(L"ab\0cd", 5)).value, "ab");
 }

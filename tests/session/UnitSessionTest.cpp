@@ -3,6 +3,7 @@
 // conversions reported as results.
 #include <gtest/gtest.h>
 
+#include "channel/ChannelWorker.h"
 #include "discovery/DeviceRecords.h"
 #include "platforms/sim/FakeRuntime.h"
 #include "platforms/sim/SimPlatform.h"
@@ -81,12 +82,34 @@ TEST_F(SessionTest, WholeTransfersFillTheirRecordsAndTheLog)
     EXPECT_EQ(session.SaveLog().failure, SessionFailure::EmptyLog);
 }
 
+TEST_F(SessionTest, TheRequestTimeLimitHoldsForChannelsOpenedAfterIt)
+{
+    runtime.SetRealTimeWaits(false);  // no wait runs out by itself
+    session.Discover();
+    ASSERT_TRUE(session.OpenListed(0, 0));
+    TransferRecord record;
+    ASSERT_TRUE(session.Get(L"1", 1, session.OpenedAs(), record));
+    const std::size_t before = runtime.WaitCalls().size();
+    ASSERT_GT(before, 0u);
+    for (std::uint32_t limit : runtime.WaitCalls())
+        EXPECT_EQ(limit, kWorkerTimeLimitMs);
+
+    session.SetRequestTimeLimit(4000);
+    session.Close();
+    ASSERT_TRUE(session.OpenListed(0, 0));
+    ASSERT_TRUE(session.Get(L"1", 2, session.OpenedAs(), record));
+    ASSERT_GT(runtime.WaitCalls().size(), before);
+    for (std::size_t i = before; i < runtime.WaitCalls().size(); ++i)
+        EXPECT_EQ(runtime.WaitCalls()[i], 4000u);
+}
+
 TEST_F(SessionTest, ARefusedConversionIsAResultWithTheSystemText)
 {
     session.Discover();
     ASSERT_TRUE(session.OpenListed(0, 0));
     runtime.SetRefuseConversions(true);
-    const std::wstring system = TrimTrailingWhiteSpace(std::wstring(*SystemErrorMessage(87u, ErrorTextLanguage::English)));
+    const std::wstring system =
+        TrimTrailingWhiteSpace(std::wstring(*SystemErrorMessage(87u, ErrorTextLanguage::English)));
 
     TransferRecord record;
     const SessionResult set = session.Set(L"1", L"AB", false, 1, session.OpenedAs(), record);

@@ -271,7 +271,8 @@ TEST(FallbackCommandLine, QuotedPlaceholderLeavesTwoBlanksBeforeTheTarget)
 TEST(FallbackCommandLine, BarePlaceholderAndNone)
 {
     EXPECT_EQ(BuildFallbackCommandLine(L"browser.exe -nohome %1 -new", L"a b"), L"browser.exe -nohome  a b");
-    EXPECT_EQ(BuildFallbackCommandLine(L"browser.exe", L"https://example.org"), L"browser.exe https://example.org");
+    EXPECT_EQ(BuildFallbackCommandLine(L"browser.exe", L"https://example.org"),
+              L"browser.exe https://example.org");
     // The quoted form is looked for first, wherever it stands.
     EXPECT_EQ(BuildFallbackCommandLine(L"b.exe %1 \"%1\"", L"t"), L"b.exe %1  t");
 }

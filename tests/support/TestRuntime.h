@@ -9,9 +9,6 @@
 
 namespace norvik::test {
 
-inline std::unique_ptr<FakeRuntime> TestRuntime()
-{
-    return std::make_unique<FakeRuntime>();
-}
+inline std::unique_ptr<FakeRuntime> TestRuntime() { return std::make_unique<FakeRuntime>(); }
 
 }  // namespace norvik::test

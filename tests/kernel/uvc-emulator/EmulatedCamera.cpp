@@ -164,11 +164,11 @@ std::unique_ptr<EmulatedCamera> EmulatedCamera::FromScenario(const Scenario& sce
 
     auto& dev = camera->device_;
     dev = {18, kDeviceType};
-    PutLe16(dev, 0x0200);  // bcdUSB
+    PutLe16(dev, 0x0200);                           // bcdUSB
     dev.insert(dev.end(), {0xEF, 0x02, 0x01, 64});  // miscellaneous class, IAD; ep0 64 bytes
     PutLe16(dev, camera->vendorId_);
     PutLe16(dev, camera->productId_);
-    PutLe16(dev, 0x0100);  // bcdDevice
+    PutLe16(dev, 0x0100);                 // bcdDevice
     dev.insert(dev.end(), {1, 2, 3, 1});  // strings; one configuration
 
     camera->probe_ = DefaultStreamingControl();
@@ -329,12 +329,24 @@ ControlAnswer EmulatedCamera::VideoControl(const SetupPacket& setup, const std::
     return setup.IsIn() ? Data(setup, std::vector<std::uint8_t>(setup.wLength, 0)) : ControlAnswer{};
 }
 
-std::optional<HResult> EmulatedCamera::InjectedFailure(XuControl& control, bool isGetCur)
+std::optional<HResult> EmulatedCamera::InjectedFailure(XuControl& control, std::uint8_t request)
 {
     const ScenarioControl& s = control.scenario;
     std::optional<HResult> failure = s.fail;
-    if (!failure && isGetCur)
+    if (!failure && request == uvcreq::kGetCur)
         failure = s.getFail;
+    if (!failure) {
+        // A query kind the scenario makes fail.
+        const std::pair<std::uint8_t, ControlQuery> kinds[] = {{uvcreq::kGetInfo, ControlQuery::Info},
+                                                               {uvcreq::kGetMin, ControlQuery::Min},
+                                                               {uvcreq::kGetMax, ControlQuery::Max},
+                                                               {uvcreq::kGetRes, ControlQuery::Res},
+                                                               {uvcreq::kGetDef, ControlQuery::Def}};
+        for (const auto& [code, kind] : kinds)
+            if (code == request)
+                if (const auto found = s.queryFail.find(kind); found != s.queryFail.end())
+                    failure = found->second;
+    }
     if (!failure)
         return std::nullopt;
     if (control.limitedFailures) {
@@ -365,7 +377,7 @@ ControlAnswer EmulatedCamera::ExtensionUnit(XuControl& control, const SetupPacke
                 --control.failuresLeft;
         }
     } else {
-        failure = InjectedFailure(control, setup.bRequest == uvcreq::kGetCur);
+        failure = InjectedFailure(control, setup.bRequest);
     }
     if (failure)
         return delayed(Stall(UvcErrorCodeFor(*failure)));
@@ -379,31 +391,25 @@ ControlAnswer EmulatedCamera::ExtensionUnit(XuControl& control, const SetupPacke
     case uvcreq::kGetCur:
         requestErrorCode_ = uvcerror::kNoError;
         return delayed(Data(setup, control.value));
-    case uvcreq::kGetDef: {
-        std::vector<std::uint8_t> initial = control.scenario.value;
-        initial.resize(length, 0);
+    // The query answers are the scenario's, with its defaults.
+    case uvcreq::kGetDef:
         requestErrorCode_ = uvcerror::kNoError;
-        return delayed(Data(setup, std::move(initial)));
-    }
+        return delayed(Data(setup, control.scenario.def));
     case uvcreq::kGetMin:
         requestErrorCode_ = uvcerror::kNoError;
-        return delayed(Data(setup, std::vector<std::uint8_t>(length, 0x00)));
+        return delayed(Data(setup, control.scenario.min));
     case uvcreq::kGetMax:
         requestErrorCode_ = uvcerror::kNoError;
-        return delayed(Data(setup, std::vector<std::uint8_t>(length, 0xFF)));
-    case uvcreq::kGetRes: {
-        std::vector<std::uint8_t> resolution(length, 0);
-        if (!resolution.empty())
-            resolution[0] = 1;
+        return delayed(Data(setup, control.scenario.max));
+    case uvcreq::kGetRes:
         requestErrorCode_ = uvcerror::kNoError;
-        return delayed(Data(setup, std::move(resolution)));
-    }
+        return delayed(Data(setup, control.scenario.res));
     case uvcreq::kGetLen:
         requestErrorCode_ = uvcerror::kNoError;
         return delayed(Data(setup, Le16(length)));
     case uvcreq::kGetInfo:
         requestErrorCode_ = uvcerror::kNoError;
-        return delayed(Data(setup, {kInfoGetSet}));
+        return delayed(Data(setup, {control.scenario.info}));
     default:
         return delayed(Stall(uvcerror::kInvalidRequest));
     }
@@ -411,7 +417,8 @@ ControlAnswer EmulatedCamera::ExtensionUnit(XuControl& control, const SetupPacke
     return delayed({});
 }
 
-ControlAnswer EmulatedCamera::VideoStreaming(const SetupPacket& setup, const std::vector<std::uint8_t>& outData)
+ControlAnswer EmulatedCamera::VideoStreaming(const SetupPacket& setup,
+                                             const std::vector<std::uint8_t>& outData)
 {
     const std::uint8_t selector = std::uint8_t(setup.wValue >> 8);
     if (selector != kVsProbeControl && selector != kVsCommitControl)

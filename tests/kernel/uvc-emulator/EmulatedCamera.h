@@ -7,8 +7,10 @@
 // configuration descriptor of the first USB device in the scenario's tree
 // that has one.
 //
-// Injected faults of a control: `fail`, `getFail` and `setFail` make the
-// camera stall the request (a STALL handshake), and the UVC request error
+// GET_INFO, GET_MIN, GET_MAX, GET_RES and GET_DEF answer the control's
+// `info`, `min`, `max`, `res` and `def`. Injected faults of a control:
+// `fail`, `getFail`, `setFail` and `queryFail` make the camera stall the
+// request (a STALL handshake), and the UVC request error
 // code control then tells why; `delayMs` delays the answer.
 
 #include <cstdint>
@@ -77,8 +79,8 @@ class EmulatedCamera {
 public:
     // Null with a message in error when the scenario holds no camera at that
     // index or no USB device with a configuration descriptor.
-    static std::unique_ptr<EmulatedCamera> FromScenario(const Scenario& scenario,
-                                                        std::size_t cameraIndex, std::string& error);
+    static std::unique_ptr<EmulatedCamera> FromScenario(const Scenario& scenario, std::size_t cameraIndex,
+                                                        std::string& error);
 
     // Answers one control transfer on endpoint 0. outData holds the OUT
     // data stage (empty for IN requests).
@@ -123,7 +125,8 @@ private:
                                 const std::vector<std::uint8_t>& outData);
     ControlAnswer Stall(std::uint8_t errorCode);
     ControlAnswer Data(const SetupPacket& setup, std::vector<std::uint8_t> bytes);
-    std::optional<HResult> InjectedFailure(XuControl& control, bool isGetCur);
+    // fail, getFail for GET_CUR, queryFail for the request's kind.
+    std::optional<HResult> InjectedFailure(XuControl& control, std::uint8_t request);
     std::vector<std::uint8_t> StringDescriptor(std::uint8_t index) const;
 
     std::vector<std::uint8_t> device_;

@@ -227,7 +227,8 @@ int Serve(const Options& options, EmulatedCamera& camera, int fd)
             WriteControls(options, camera);
         if (answer.delayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
-        if (command.direction == kUsbIpDirIn && answer.data.size() > std::size_t(std::max(0, command.transferBufferLength)))
+        if (command.direction == kUsbIpDirIn &&
+            answer.data.size() > std::size_t(std::max(0, command.transferBufferLength)))
             answer.data.resize(std::size_t(std::max(0, command.transferBufferLength)));
         std::int32_t status = 0;
         std::int32_t actual = 0;

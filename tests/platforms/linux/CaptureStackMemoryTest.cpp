@@ -27,15 +27,9 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
-void operator delete(void* block) noexcept
-{
-    std::free(block);
-}
+void operator delete(void* block) noexcept { std::free(block); }
 
-void operator delete(void* block, std::size_t) noexcept
-{
-    std::free(block);
-}
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace norvik {
 namespace {
@@ -133,7 +127,8 @@ TEST(V4l2CaptureStackMemory, EveryCallThatAllocatesAnswersOutOfMemory)
     EXPECT_FALSE(context);
     ASSERT_EQ(stack.CreateBindContext(&context), hr::kOk);
     std::shared_ptr<DeviceMoniker> parsed;
-    EXPECT_EQ(WithoutMemory([&] { return stack.ParseDisplayName(*context, first, &parsed); }), hr::kOutOfMemory);
+    EXPECT_EQ(WithoutMemory([&] { return stack.ParseDisplayName(*context, first, &parsed); }),
+              hr::kOutOfMemory);
     EXPECT_FALSE(parsed);
     EXPECT_EQ(stack.ParseDisplayName(*context, first, &parsed), hr::kOk);
 }

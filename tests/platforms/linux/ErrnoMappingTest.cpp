@@ -17,10 +17,9 @@ TEST(ErrnoMapping, EachFailureGetsTheLikeWindowsError)
         int error;
         std::uint32_t hresult;
     } cases[] = {
-        {EIO, 0x8007001F},       {EPIPE, 0x8007001F},     {ENOENT, 0x80070490},
-        {EINVAL, 0x80070057},    {ENODEV, 0x8007048F},    {EBUSY, 0x800700AA},
-        {EACCES, 0x80070005},    {EPERM, 0x80070005},     {ETIMEDOUT, 0x80070079},
-        {ENOSPC, 0x8007007A},    {EOVERFLOW, 0x8007007A}, {ENOBUFS, 0x8007007A},
+        {EIO, 0x8007001F},       {EPIPE, 0x8007001F},     {ENOENT, 0x80070490},    {EINVAL, 0x80070057},
+        {ENODEV, 0x8007048F},    {EBUSY, 0x800700AA},     {EACCES, 0x80070005},    {EPERM, 0x80070005},
+        {ETIMEDOUT, 0x80070079}, {ENOSPC, 0x8007007A},    {EOVERFLOW, 0x8007007A}, {ENOBUFS, 0x8007007A},
         {EBADRQC, 0x80070032},   {ESHUTDOWN, 0x8007048F},
     };
     for (const auto& c : cases)

@@ -5,8 +5,7 @@
 
 namespace norvik::test {
 
-FakeVideoNode& FakeUvcIoctl::AddNode(const std::string& path, const std::string& card,
-                                     bool capture)
+FakeVideoNode& FakeUvcIoctl::AddNode(const std::string& path, const std::string& card, bool capture)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     FakeVideoNode& node = nodes_[path];
@@ -85,8 +84,15 @@ int FakeUvcIoctl::CtrlQuery(int fd, std::uint8_t unit, std::uint8_t selector, st
     case kUvcGetLen:
         needed = 2;
         break;
+    case kUvcGetInfo:
+        needed = 1;
+        break;
     case kUvcGetCur:
     case kUvcSetCur:
+    case kUvcGetMin:
+    case kUvcGetMax:
+    case kUvcGetRes:
+    case kUvcGetDef:
         needed = control.value.size();
         break;
     default:
@@ -94,6 +100,19 @@ int FakeUvcIoctl::CtrlQuery(int fd, std::uint8_t unit, std::uint8_t selector, st
     }
     if (size != needed)
         return -ENOBUFS;
+    if (const auto failing = control.queryErrors.find(query); failing != control.queryErrors.end())
+        return -failing->second;
+    if (query == kUvcGetInfo) {
+        data[0] = control.info;
+        return 0;
+    }
+    if (query != kUvcGetCur && query != kUvcSetCur && query != kUvcGetLen) {
+        const auto answer = control.answers.find(query);
+        if (answer == control.answers.end())
+            return -EPIPE;
+        std::memcpy(data, answer->second.data(), size);
+        return 0;
+    }
     if ((query == kUvcGetCur && !control.canGet) || (query == kUvcSetCur && !control.canSet))
         return -EBADRQC;
     switch (query) {

@@ -18,14 +18,20 @@ struct FakeControl {
     std::vector<std::uint8_t> value;  // its size is the control's length
     bool canGet = true;
     bool canSet = true;
-    int error = 0;  // when set, every request on the control fails with it
+    int error = 0;             // when set, every request on the control fails with it
+    std::uint8_t info = 0x03;  // what GET_INFO answers
+    // What GET_MIN, GET_MAX, GET_RES and GET_DEF answer, by request code
+    // (each the control's length); a code not here stalls (EPIPE).
+    std::map<std::uint8_t, std::vector<std::uint8_t>> answers;
+    // A request code that fails with this errno value.
+    std::map<std::uint8_t, int> queryErrors;
 };
 
 struct FakeVideoNode {
     VideoCapability capability;
     // unit ID -> selector -> control
     std::map<std::uint8_t, std::map<std::uint8_t, FakeControl>> units;
-    int openError = 0;      // e.g. EACCES for a node the user may not open
+    int openError = 0;       // e.g. EACCES for a node the user may not open
     bool unplugged = false;  // open: ENOENT; requests on open descriptors: ENODEV
 };
 
@@ -46,8 +52,8 @@ public:
     int Open(const std::string& path) override;
     void Close(int fd) override;
     int QueryCapability(int fd, VideoCapability* capability) override;
-    int CtrlQuery(int fd, std::uint8_t unit, std::uint8_t selector, std::uint8_t query,
-                  std::uint8_t* data, std::uint16_t size) override;
+    int CtrlQuery(int fd, std::uint8_t unit, std::uint8_t selector, std::uint8_t query, std::uint8_t* data,
+                  std::uint16_t size) override;
 
     std::vector<FakeQuery> Queries() const;
     std::vector<std::string> Opens() const;

@@ -1,6 +1,5 @@
 #include "LabSystem.h"
 
-
 #include <stdlib.h>
 
 #include <algorithm>

@@ -66,14 +66,13 @@ TEST(LinuxDiscovery, TranscriptIsTheSimulatedPlatformsForTheSameMachine)
     EXPECT_EQ(WithoutPermissionHint(linux, hint), simRuntime.AllDiagnostics());
 
     // What the run found, in the lines the operator reads.
-    for (const char* line : {
-             "Find 3 video device.\n\n",
-             "Location = Port_#0002.Hub_#0002\r\n\n",
-             "pszDriverKey = {36fc9e60-c465-11cf-8056-444553540000}\\1-1.4\r\n",
-             "(3) unitId = 6, nodeId = 5, ports = 2, guid = {7E1F9B22-3C4D-4E5F-8A6B-1C2D3E4F5A6B}\r\n",
-             // The UVC 1.5 camera's unit with two input pins fails the length test.
-             "------vid=2BD9, pid=0150, nodeId=4, Can't find xu\r\n\r\n",
-             "(1) unitId = 3, nodeId = 2, ports = 2, guid = {D6C5B4A3-9281-4F70-A1B2-C3D4E5F60718}\r\n"})
+    for (const char* line :
+         {"Find 3 video device.\n\n", "Location = Port_#0002.Hub_#0002\r\n\n",
+          "pszDriverKey = {36fc9e60-c465-11cf-8056-444553540000}\\1-1.4\r\n",
+          "(3) unitId = 6, nodeId = 5, ports = 2, guid = {7E1F9B22-3C4D-4E5F-8A6B-1C2D3E4F5A6B}\r\n",
+          // The UVC 1.5 camera's unit with two input pins fails the length test.
+          "------vid=2BD9, pid=0150, nodeId=4, Can't find xu\r\n\r\n",
+          "(1) unitId = 3, nodeId = 2, ports = 2, guid = {D6C5B4A3-9281-4F70-A1B2-C3D4E5F60718}\r\n"})
         EXPECT_NE(linux.find(line), std::string::npos) << line;
     EXPECT_EQ(linux.find("match error"), std::string::npos) << linux;
 
@@ -86,6 +85,44 @@ TEST(LinuxDiscovery, TranscriptIsTheSimulatedPlatformsForTheSameMachine)
         EXPECT_EQ(count, matched[i]) << "device " << i;
         EXPECT_EQ(devices.At(i)->hasMatchedUnit, 1u);
         EXPECT_FALSE(devices.At(i)->control);  // released by matching
+    }
+}
+
+// What tells the cameras apart: on Linux the USB port path, the capture node
+// and the sysfs serial; on the simulated platform for the same machine the
+// location the dump finds and the scenario's serial. The run prints nothing
+// more for them (the transcripts above stay equal).
+TEST(LinuxDiscovery, EachCameraHasItsAddress)
+{
+    LabSystem lab;
+    DiscoveryPorts ports{lab.Runtime(), lab.Platform().Capture(), lab.Platform().Usb(),
+                         lab.Platform().Setup()};
+    DeviceList devices;
+    DiscoverDevices(ports, devices);
+    FakeRuntime simRuntime;
+    SimPlatform sim(LabScenario("lab"));
+    DiscoveryPorts simPorts = sim.Ports(simRuntime);
+    DeviceList simDevices;
+    DiscoverDevices(simPorts, simDevices);
+    ASSERT_EQ(devices.Size(), 3u);
+    ASSERT_EQ(simDevices.Size(), 3u);
+
+    struct Expected {
+        std::wstring location, videoNode, serial, simLocation;
+    };
+    const Expected expected[] = {
+        {L"1-1.2", sysfs::Utf8ToWide(lab.NodePath("video0")), L"", L"Port_#0002.Hub_#0002"},
+        {L"1-3", sysfs::Utf8ToWide(lab.NodePath("video2")), L"LM15-00042", L"Port_#0003.Hub_#0001"},
+        {L"2-2", sysfs::Utf8ToWide(lab.NodePath("video4")), L"", L"Port_#0002.Hub_#0003"}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const DeviceAddress& address = devices.At(i)->address;
+        EXPECT_EQ(address.location, expected[i].location) << i;
+        EXPECT_EQ(address.videoNode, expected[i].videoNode) << i;
+        EXPECT_EQ(address.serial, expected[i].serial) << i;
+        const DeviceAddress& simAddress = simDevices.At(i)->address;
+        EXPECT_EQ(simAddress.location, expected[i].simLocation) << i;
+        EXPECT_EQ(simAddress.videoNode, L"") << i;
+        EXPECT_EQ(simAddress.serial, expected[i].serial) << i;
     }
 }
 
@@ -150,8 +187,8 @@ Road WalkTheRoad(Bench& bench)
     for (int i = 0; i < w.ComboCount(ids::kPicker); ++i)
         road.items.push_back(w.ComboItemText(ids::kPicker, i));
     auto note = [&] {
-        road.lines.push_back(w.GetText(ids::kStatusEdit) + L" | " + w.GetText(ids::kInfoEdit) +
-                             L" | " + w.GetText(ids::kCsLengthEdit));
+        road.lines.push_back(w.GetText(ids::kStatusEdit) + L" | " + w.GetText(ids::kInfoEdit) + L" | " +
+                             w.GetText(ids::kCsLengthEdit));
     };
 
     // The first unit of the UVC 1.1 camera: open, GET, SET text, GET back.

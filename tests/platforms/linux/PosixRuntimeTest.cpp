@@ -75,6 +75,24 @@ TEST(PosixRuntimeDiagnostics, DiscardedUntilTheConsoleOpens)
     std::fclose(stream);
 }
 
+TEST(PosixRuntimeDiagnostics, ASinkTakesTheLinesInPlaceOfTheStream)
+{
+    std::FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    std::string sunk;
+    PosixRuntime::Options options;
+    options.diagnostics = stream;
+    options.diagnosticSink = [&](std::string_view bytes) { sunk.append(bytes); };
+    PosixRuntime runtime(options);
+    DiagPrint(runtime, "hidden\n");
+    runtime.OpenConsole();
+    DiagPrint(runtime, "node = %d\n", 3);
+    DiagPrintWide(runtime, L"%ls\n", L"\x8BBE");
+    EXPECT_EQ(sunk, "node = 3\n\xE8\xAE\xBE\n");
+    EXPECT_EQ(StreamContents(stream), "");
+    std::fclose(stream);
+}
+
 TEST(PosixRuntimeClock, TickCountFollowsSleep)
 {
     PosixRuntime runtime;
@@ -131,11 +149,10 @@ TEST(PosixRuntimeProfile, RoundTripKeepsTheRestOfTheFile)
     EXPECT_EQ(runtime.ReadProfileInt(L"Config", L"Debug", 0, path), 1);
     EXPECT_TRUE(runtime.WriteProfileString(L"Config", L"InputGuid", std::wstring(70, L'g'), path));
     EXPECT_TRUE(runtime.WriteProfileString(L"Config", L"InuptMode", L"0", path));
-    EXPECT_EQ(ReadFile(dir.File("NorvikCfg.ini")),
-              "; by hand\n[Config]\nDebug=1\nInuptMode=0\n" + std::string("InputGuid=") +
-                  std::string(70, 'g') + "\n[Mine]\nKeep=me\n");
-    EXPECT_EQ(runtime.ReadProfileString(L"Config", L"InputGuid", L"", 60, path),
-              std::wstring(59, L'g'));
+    EXPECT_EQ(ReadFile(dir.File("NorvikCfg.ini")), "; by hand\n[Config]\nDebug=1\nInuptMode=0\n" +
+                                                       std::string("InputGuid=") + std::string(70, 'g') +
+                                                       "\n[Mine]\nKeep=me\n");
+    EXPECT_EQ(runtime.ReadProfileString(L"Config", L"InputGuid", L"", 60, path), std::wstring(59, L'g'));
 
     struct stat info {};
     ASSERT_EQ(::stat(dir.File("NorvikCfg.ini").c_str(), &info), 0);
@@ -162,8 +179,9 @@ TEST(PosixRuntimeProfile, AWriteKeepsEveryOtherByteOfCodePageAndUtf16Files)
 
     // As the Windows build writes it: code page 936, with a UTF-8 line from
     // an older Linux build and a stray byte that is neither.
-    const std::string gbk = "; \xD6\xD0\xCE\xC4\r\n[Config]\r\nInputGuid=\xB2\xE2\r\n"
-                            "Name=\xE4\xB8\xAD\r\nOdd=\xFF\x81\r\nInuptMode=1\r\n";
+    const std::string gbk =
+        "; \xD6\xD0\xCE\xC4\r\n[Config]\r\nInputGuid=\xB2\xE2\r\n"
+        "Name=\xE4\xB8\xAD\r\nOdd=\xFF\x81\r\nInuptMode=1\r\n";
     WriteBytes(file, gbk);
     EXPECT_EQ(runtime.ReadProfileString(L"Config", L"InputGuid", L"", 60, path), L"\x6D4B");
     EXPECT_EQ(runtime.ReadProfileString(L"Config", L"Name", L"", 60, path), L"\x4E2D");

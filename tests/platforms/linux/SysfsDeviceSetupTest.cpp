@@ -102,6 +102,33 @@ TEST(SysfsDeviceSetup, HubNumbersFollowTheWalkAcrossBuses)
     EXPECT_EQ(text, L"Port_#0002.Hub_#0003");
 }
 
+TEST(SysfsDeviceSetup, AddressIsThePortPathTheCaptureNodeAndTheSerial)
+{
+    LabSystem lab("lab", LabSystem::Tree::Copy);
+    DeviceSetup& setup = lab.Platform().Setup();
+    DeviceAddress address;
+    // The interface holds the capture node (index 0) and the metadata node.
+    ASSERT_TRUE(setup.PlatformAddress(kCam11Path, &address));
+    EXPECT_EQ(address.location, L"1-1.2");
+    EXPECT_EQ(address.videoNode, sysfs::Utf8ToWide(lab.NodePath("video0")));
+    EXPECT_EQ(address.serial, L"");  // the device has no serial attribute
+    ASSERT_TRUE(setup.PlatformAddress(
+        L"\\\\?\\usb#vid_2bd9&pid_0150&mi_00#1-3#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global", &address));
+    EXPECT_EQ(address.location, L"1-3");
+    EXPECT_EQ(address.videoNode, sysfs::Utf8ToWide(lab.NodePath("video2")));
+    EXPECT_EQ(address.serial, L"LM15-00042");
+
+    // Not a path of this platform: the generic climb applies.
+    EXPECT_FALSE(
+        setup.PlatformAddress(L"\\\\?\\root#image#0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}", &address));
+    // A camera that went away has no address left.
+    lab.Unplug("1-1.2");
+    ASSERT_TRUE(setup.PlatformAddress(kCam11Path, &address));
+    EXPECT_EQ(address.location, L"");
+    EXPECT_EQ(address.videoNode, L"");
+    EXPECT_EQ(address.serial, L"");
+}
+
 TEST(SysfsDeviceSetup, PathsThatNameNoCameraDoNotOpen)
 {
     LabSystem lab("lab", LabSystem::Tree::Copy);

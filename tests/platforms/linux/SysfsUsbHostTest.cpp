@@ -65,7 +65,8 @@ Connection Connect(UsbDeviceHandle& hub, std::uint32_t port)
     c.ok = hub.DeviceIoControl(usb::kIoctlGetNodeConnectionInformation, buffer, sizeof buffer, buffer,
                                sizeof buffer, &c.bytes);
     std::memcpy(&c.info, buffer, sizeof c.info);
-    for (std::uint32_t at = sizeof c.info; at + sizeof(usb::PipeInfo) <= c.bytes; at += sizeof(usb::PipeInfo)) {
+    for (std::uint32_t at = sizeof c.info; at + sizeof(usb::PipeInfo) <= c.bytes;
+         at += sizeof(usb::PipeInfo)) {
         usb::PipeInfo pipe;
         std::memcpy(&pipe, buffer + at, sizeof pipe);
         c.pipes.push_back(pipe);
@@ -101,7 +102,8 @@ TEST(SysfsUsbHost, ControllersAreTheBusesInOrder)
     ASSERT_TRUE(hcd0->DeviceIoControl(usb::kIoctlGetRootHubName, nullptr, 0, probe, 6, &bytes));
     std::uint32_t actual;
     std::memcpy(&actual, probe, 4);
-    EXPECT_EQ(actual, 4 + 2 * (std::string("USB#ROOT_HUB#usb1#{f18a0e88-c30c-11d0-8815-00a0c906bed8}").size() + 1));
+    EXPECT_EQ(actual,
+              4 + 2 * (std::string("USB#ROOT_HUB#usb1#{f18a0e88-c30c-11d0-8815-00a0c906bed8}").size() + 1));
     EXPECT_EQ(probe[4], 'U');
 }
 
@@ -203,7 +205,8 @@ TEST(SysfsUsbHost, ConfigurationDescriptorInTwoRequests)
     request.SetupPacket_.wLength = 9;
     std::memcpy(first, &request, sizeof request);
     std::uint32_t bytes = 0;
-    ASSERT_TRUE(hub->DeviceIoControl(usb::kIoctlGetDescriptorFromNodeConnection, first, 21, first, 21, &bytes));
+    ASSERT_TRUE(
+        hub->DeviceIoControl(usb::kIoctlGetDescriptorFromNodeConnection, first, 21, first, 21, &bytes));
     EXPECT_EQ(bytes, 21u);
     EXPECT_EQ(first[13], 0x02);  // bDescriptorType
     const std::uint16_t total = std::uint16_t(first[14] | first[15] << 8);
@@ -226,12 +229,14 @@ TEST(SysfsUsbHost, ConfigurationDescriptorInTwoRequests)
     // An empty port, a configuration index the device does not have.
     request.ConnectionIndex = 3;
     std::memcpy(first, &request, sizeof request);
-    EXPECT_FALSE(hub->DeviceIoControl(usb::kIoctlGetDescriptorFromNodeConnection, first, 21, first, 21, &bytes));
+    EXPECT_FALSE(
+        hub->DeviceIoControl(usb::kIoctlGetDescriptorFromNodeConnection, first, 21, first, 21, &bytes));
     EXPECT_EQ(host.LastError(), 1167u);  // ERROR_DEVICE_NOT_CONNECTED
     request.ConnectionIndex = 2;
     request.SetupPacket_.wValue = 0x0201;
     std::memcpy(first, &request, sizeof request);
-    EXPECT_FALSE(hub->DeviceIoControl(usb::kIoctlGetDescriptorFromNodeConnection, first, 21, first, 21, &bytes));
+    EXPECT_FALSE(
+        hub->DeviceIoControl(usb::kIoctlGetDescriptorFromNodeConnection, first, 21, first, 21, &bytes));
     EXPECT_EQ(host.LastError(), 31u);  // ERROR_GEN_FAILURE
 }
 

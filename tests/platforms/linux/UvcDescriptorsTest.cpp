@@ -51,8 +51,7 @@ TEST(UvcDescriptors, MalformedExtensionUnitsAreNotEntities)
 {
     // A configuration holding one VideoControl interface and extension units
     // whose declared sizes do not fit their bLength.
-    std::vector<std::uint8_t> config = {9, 2, 0, 0, 1, 1, 0, 0x80, 50,
-                                        9, 4, 0, 0, 0, 0x0E, 0x01, 0, 0};
+    std::vector<std::uint8_t> config = {9, 2, 0, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 0, 0x0E, 0x01, 0, 0};
     auto addUnit = [&](std::uint8_t length, std::uint8_t id, std::uint8_t pins, std::uint8_t controlSize) {
         std::vector<std::uint8_t> d(length, 0);
         d[0] = length;
@@ -65,10 +64,10 @@ TEST(UvcDescriptors, MalformedExtensionUnitsAreNotEntities)
             d[22 + pins] = controlSize;
         config.insert(config.end(), d.begin(), d.end());
     };
-    addUnit(26, 1, 1, 1);   // well formed: 24 + 1 + 1
-    addUnit(23, 2, 1, 1);   // too short for the fixed part
-    addUnit(26, 3, 1, 9);   // bmControls would run past bLength
-    addUnit(26, 0, 1, 1);   // unit ID 0 is reserved
+    addUnit(26, 1, 1, 1);  // well formed: 24 + 1 + 1
+    addUnit(23, 2, 1, 1);  // too short for the fixed part
+    addUnit(26, 3, 1, 9);  // bmControls would run past bLength
+    addUnit(26, 0, 1, 1);  // unit ID 0 is reserved
     config[2] = std::uint8_t(config.size());
     auto control = uvc::FindVideoControlInterface(config, 0);
     ASSERT_TRUE(control);

@@ -110,10 +110,12 @@ TEST(V4l2CaptureStack, ListsOneDevicePerUvcFunctionInNodeOrder)
     // mouse has no video node: three cameras remain.
     ASSERT_EQ(monikers.size(), 3u);
     EXPECT_EQ(DisplayName(*monikers[0]), kCam11Name);
-    EXPECT_EQ(DisplayName(*monikers[1]),
-              L"@device:pnp:\\\\?\\usb#vid_2bd9&pid_0150&mi_00#1-3#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global");
-    EXPECT_EQ(DisplayName(*monikers[2]),
-              L"@device:pnp:\\\\?\\usb#vid_2bd9&pid_0200&mi_00#2-2#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global");
+    EXPECT_EQ(
+        DisplayName(*monikers[1]),
+        L"@device:pnp:\\\\?\\usb#vid_2bd9&pid_0150&mi_00#1-3#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global");
+    EXPECT_EQ(
+        DisplayName(*monikers[2]),
+        L"@device:pnp:\\\\?\\usb#vid_2bd9&pid_0200&mi_00#2-2#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global");
     EXPECT_EQ(Property(*monikers[0], L"FriendlyName"), L"Lumen UVC11 Camera");
     EXPECT_EQ(Property(*monikers[0], L"DevicePath"), std::wstring(kCam11Name).substr(12));
     EXPECT_EQ(Property(*monikers[1], L"FriendlyName"), L"Lumen UVC15 Camera");
@@ -183,8 +185,8 @@ TEST(V4l2CaptureStack, TopologyListsEveryEntityInDescriptorOrder)
     // Camera terminal, streaming output terminal, processing unit, three
     // extension units.
     const Guid expected[] = {uvc::nodetypes::kVideoCameraTerminal, uvc::nodetypes::kVideoStreaming,
-                             uvc::nodetypes::kVideoProcessing, guids::kNodeTypeDevSpecific,
-                             guids::kNodeTypeDevSpecific, guids::kNodeTypeDevSpecific};
+                             uvc::nodetypes::kVideoProcessing,     guids::kNodeTypeDevSpecific,
+                             guids::kNodeTypeDevSpecific,          guids::kNodeTypeDevSpecific};
     ASSERT_EQ(count, std::size(expected));
     for (std::uint32_t i = 0; i < count; ++i) {
         Guid type;
@@ -223,10 +225,12 @@ TEST(V4l2CaptureStack, UnitInfoProbeAnswersOnlyTheNodesOwnGuid)
     const std::uint8_t info[] = {2, 1, 2, 2, 0x03, 0x00, 0};
     EXPECT_EQ(std::memcmp(buffer, info, sizeof info), 0);
 
-    EXPECT_EQ(std::uint32_t(Request(*cam.control, kCam11UnitB, 0, false, 3, buffer, 64).result), kSetNotFound);
+    EXPECT_EQ(std::uint32_t(Request(*cam.control, kCam11UnitB, 0, false, 3, buffer, 64).result),
+              kSetNotFound);
     EXPECT_EQ(Request(*cam.control, kCam11UnitB, 0, false, 4, buffer, 64).result, hr::kOk);
     // Not an extension unit (the processing unit), or no such node.
-    EXPECT_EQ(std::uint32_t(Request(*cam.control, kCam11UnitA, 0, false, 2, buffer, 64).result), kSetNotFound);
+    EXPECT_EQ(std::uint32_t(Request(*cam.control, kCam11UnitA, 0, false, 2, buffer, 64).result),
+              kSetNotFound);
     EXPECT_EQ(std::uint32_t(Request(*cam.control, kCam11UnitA, 0, false, 9, buffer, 64).result), 0x80070490u);
     // Nothing of this reached the camera.
     EXPECT_TRUE(lab.Ioctl().Queries().empty());
@@ -303,8 +307,8 @@ TEST(V4l2CaptureStack, GetBufferOfAnotherSizeIsAnsweredAsOnWindows)
     std::vector<std::uint8_t> queries;
     for (const auto& q : lab.Ioctl().Queries())
         queries.push_back(q.query);
-    EXPECT_EQ(queries, (std::vector<std::uint8_t>{kUvcGetCur, kUvcGetLen, kUvcGetCur, kUvcGetCur,
-                                                  kUvcGetLen}));
+    EXPECT_EQ(queries,
+              (std::vector<std::uint8_t>{kUvcGetCur, kUvcGetLen, kUvcGetCur, kUvcGetCur, kUvcGetLen}));
 }
 
 TEST(V4l2CaptureStack, DriverErrorsBecomeTheLikeWindowsErrors)
@@ -324,11 +328,14 @@ TEST(V4l2CaptureStack, DriverErrorsBecomeTheLikeWindowsErrors)
     EXPECT_EQ(std::uint32_t(Request(*cam.control, kCam11UnitA, 1, false, 3, buffer, 2).result), 0x8007001Fu);
     // A read-only control refuses SET: EBADRQC -> ERROR_NOT_SUPPORTED.
     lab.Ioctl().Node(lab.NodePath("video0")).units[6][1].canSet = false;
-    EXPECT_EQ(std::uint32_t(Request(*cam.control, *ParseRegistryGuid("{7E1F9B22-3C4D-4E5F-8A6B-1C2D3E4F5A6B}"),
-                                    1, true, 5, buffer, 1).result),
-              0x80070032u);
+    EXPECT_EQ(
+        std::uint32_t(Request(*cam.control, *ParseRegistryGuid("{7E1F9B22-3C4D-4E5F-8A6B-1C2D3E4F5A6B}"), 1,
+                              true, 5, buffer, 1)
+                          .result),
+        0x80070032u);
     // A selector beyond 8 bits has no UVC control.
-    EXPECT_EQ(std::uint32_t(Request(*cam.control, kCam11UnitA, 0x101, false, 3, buffer, 2).result), 0x80070490u);
+    EXPECT_EQ(std::uint32_t(Request(*cam.control, kCam11UnitA, 0x101, false, 3, buffer, 2).result),
+              0x80070490u);
 
     // Unplugged while bound: ENODEV -> ERROR_DEVICE_NOT_CONNECTED, and the
     // dead descriptor is let go.
@@ -349,7 +356,8 @@ TEST(V4l2CaptureStack, EveryErrnoOfTheDriverReachesTheOperatorAsCodeAndText)
     auto monikers = Enumerate(lab.Platform().Capture());
     Bound cam = Bind(*monikers[0]);
     ASSERT_TRUE(cam.control);
-    const std::string refused = lab.NodePath("video0") + ": the camera refused SET_CUR of unit 3 selector 1: ";
+    const std::string refused =
+        lab.NodePath("video0") + ": the camera refused SET_CUR of unit 3 selector 1: ";
     const std::string notFunctioning = "0x8007001f: A device attached to the system is not functioning.\r\n";
     const struct {
         int error;
@@ -384,6 +392,114 @@ TEST(V4l2CaptureStack, EveryErrnoOfTheDriverReachesTheOperatorAsCodeAndText)
         EXPECT_EQ(lab.Runtime().AllDiagnostics(), c.reason ? refused + c.reason + "\n" : std::string())
             << "errno " << c.error;
     }
+}
+
+Answer Query(KsControl& control, ControlQuery kind, const Guid& set, std::uint32_t id, std::uint32_t node,
+             std::uint8_t* data, std::uint32_t length)
+{
+    const KsNodeProperty property = MakeKsNodeProperty(set, id, false, node);
+    Answer answer{0, 0xDEAD};
+    answer.result = control.KsQuery(kind, &property, sizeof property, data, length, &answer.bytes);
+    return answer;
+}
+
+TEST(V4l2CaptureStack, ClassQueriesBecomeTheirOwnUvcRequests)
+{
+    LabSystem lab("lab", LabSystem::Tree::Copy);
+    auto monikers = Enumerate(lab.Platform().Capture());
+    Bound cam = Bind(*monikers[0]);
+    ASSERT_TRUE(cam.control);
+    test::FakeControl& control = lab.Ioctl().Node(lab.NodePath("video0")).units[4][5];
+    control.info = 0x0D;
+    control.answers[kUvcGetMin] = {0, 0, 0, 0, 0, 0, 0, 1};
+    control.answers[kUvcGetMax] = {0xFF, 0, 0, 0, 0, 0, 0, 2};
+    control.answers[kUvcGetRes] = {1, 0, 0, 0, 0, 0, 0, 3};
+    control.answers[kUvcGetDef] = {'F', 'W', 0, 0, 0, 0, 0, 4};
+
+    std::uint8_t info = 0;
+    Answer answered = Query(*cam.control, ControlQuery::Info, kCam11UnitB, 5, 4, &info, 1);
+    EXPECT_EQ(answered.result, hr::kOk);
+    EXPECT_EQ(answered.bytes, 1u);
+    EXPECT_EQ(info, 0x0D);
+    const std::pair<ControlQuery, std::uint8_t> kinds[] = {{ControlQuery::Min, kUvcGetMin},
+                                                           {ControlQuery::Max, kUvcGetMax},
+                                                           {ControlQuery::Res, kUvcGetRes},
+                                                           {ControlQuery::Def, kUvcGetDef}};
+    for (const auto& [kind, code] : kinds) {
+        std::uint8_t value[8] = {};
+        answered = Query(*cam.control, kind, kCam11UnitB, 5, 4, value, sizeof value);
+        EXPECT_EQ(answered.result, hr::kOk);
+        EXPECT_EQ(answered.bytes, 8u);
+        EXPECT_EQ(std::vector<std::uint8_t>(value, value + 8), control.answers[code]);
+    }
+    std::vector<std::pair<std::uint8_t, std::uint16_t>> sent;
+    for (const auto& q : lab.Ioctl().Queries())
+        sent.emplace_back(q.query, q.size);
+    EXPECT_EQ(sent,
+              (std::vector<std::pair<std::uint8_t, std::uint16_t>>{
+                  {kUvcGetInfo, 1}, {kUvcGetMin, 8}, {kUvcGetMax, 8}, {kUvcGetRes, 8}, {kUvcGetDef, 8}}));
+
+    // Sized as a GET is: a larger buffer gets the bytes at its start, a
+    // smaller one more data and the length; INFO is one byte whatever the
+    // buffer.
+    std::uint8_t large[12];
+    std::memset(large, 0xEE, sizeof large);
+    answered = Query(*cam.control, ControlQuery::Def, kCam11UnitB, 5, 4, large, sizeof large);
+    EXPECT_EQ(answered.result, hr::kOk);
+    EXPECT_EQ(answered.bytes, 8u);
+    EXPECT_EQ(large[0], 'F');
+    EXPECT_EQ(large[8], 0xEE);
+    std::uint8_t small[2] = {};
+    answered = Query(*cam.control, ControlQuery::Max, kCam11UnitB, 5, 4, small, sizeof small);
+    EXPECT_EQ(std::uint32_t(answered.result), 0x800700EAu);
+    EXPECT_EQ(answered.bytes, 8u);
+    answered = Query(*cam.control, ControlQuery::Info, kCam11UnitB, 5, 4, large, sizeof large);
+    EXPECT_EQ(answered.bytes, 1u);
+    EXPECT_EQ(lab.Ioctl().Queries().back().size, 1);
+    answered = Query(*cam.control, ControlQuery::Info, kCam11UnitB, 5, 4, nullptr, 0);
+    EXPECT_EQ(std::uint32_t(answered.result), 0x800700EAu);
+    EXPECT_EQ(answered.bytes, 1u);
+}
+
+TEST(V4l2CaptureStack, ClassQueryRefusalsGoThroughTheErrnoTable)
+{
+    LabSystem lab("lab", LabSystem::Tree::Copy);
+    auto monikers = Enumerate(lab.Platform().Capture());
+    Bound cam = Bind(*monikers[0]);
+    ASSERT_TRUE(cam.control);
+    test::FakeControl& control = lab.Ioctl().Node(lab.NodePath("video0")).units[4][5];
+    control.answers[kUvcGetMin] = std::vector<std::uint8_t>(8, 0);
+    control.queryErrors[kUvcGetDef] = EBADRQC;
+    lab.Runtime().ClearDiagnostics();
+    std::uint8_t value[8] = {};
+
+    // A camera that stalls GET_RES: one code, the reason on the console.
+    EXPECT_EQ(std::uint32_t(Query(*cam.control, ControlQuery::Res, kCam11UnitB, 5, 4, value, 8).result),
+              0x8007001Fu);
+    const std::string node = lab.NodePath("video0");
+    EXPECT_NE(
+        lab.Runtime().AllDiagnostics().find(node + ": the camera refused GET_RES of unit 4 selector 5: "),
+        std::string::npos)
+        << lab.Runtime().AllDiagnostics();
+    // A request the driver does not pass on: ERROR_NOT_SUPPORTED.
+    EXPECT_EQ(std::uint32_t(Query(*cam.control, ControlQuery::Def, kCam11UnitB, 5, 4, value, 8).result),
+              0x80070032u);
+    EXPECT_EQ(Query(*cam.control, ControlQuery::Min, kCam11UnitB, 5, 4, value, 8).result, hr::kOk);
+    // Unknown selector: ENOENT -> ERROR_NOT_FOUND.
+    EXPECT_EQ(std::uint32_t(Query(*cam.control, ControlQuery::Info, kCam11UnitB, 9, 4, value, 1).result),
+              0x80070490u);
+    // The unit information has no class request; a query is no SET.
+    EXPECT_EQ(std::uint32_t(Query(*cam.control, ControlQuery::Info, kCam11UnitB, 0, 4, value, 1).result),
+              0x80070032u);
+    const KsNodeProperty set = MakeKsNodeProperty(kCam11UnitB, 5, true, 4);
+    std::uint32_t bytes = 0;
+    EXPECT_EQ(std::uint32_t(cam.control->KsQuery(ControlQuery::Min, &set, sizeof set, value, 8, &bytes)),
+              0x80070032u);
+    // Unplugged: the node is let go, as for a GET.
+    lab.Unplug("1-1.2");
+    EXPECT_EQ(std::uint32_t(Query(*cam.control, ControlQuery::Min, kCam11UnitB, 5, 4, value, 8).result),
+              0x8007048Fu);
+    EXPECT_EQ(lab.Ioctl().OpenDescriptors(), 0);
 }
 
 TEST(V4l2CaptureStack, RefusalLineNamesTheQueryThatWasRefused)
@@ -454,11 +570,13 @@ TEST(V4l2CaptureStack, DisplayNameOfAnUnpluggedOrForeignDeviceFindsNothing)
     other.replace(other.find(L"pid_0150"), 8, L"pid_0151");
     EXPECT_FALSE(Parse(lab.Platform().Capture(), other, &result));
     EXPECT_EQ(result, kMkENoObject);
-    EXPECT_FALSE(Parse(lab.Platform().Capture(), L"@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}", &result));
+    EXPECT_FALSE(
+        Parse(lab.Platform().Capture(), L"@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}", &result));
     EXPECT_EQ(result, kMkESyntax);
-    EXPECT_FALSE(Parse(lab.Platform().Capture(),
-                       L"@device:pnp:\\\\?\\usb#vid_2bd9&pid_0150&mi_00#..#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global",
-                       &result));
+    EXPECT_FALSE(Parse(
+        lab.Platform().Capture(),
+        L"@device:pnp:\\\\?\\usb#vid_2bd9&pid_0150&mi_00#..#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global",
+        &result));
     EXPECT_EQ(result, kMkESyntax);
 }
 

@@ -13,7 +13,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 
 #include <functional>
@@ -35,6 +37,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
+const QSize kLargeScreen(1920, 1160);
 constexpr const wchar_t* kSettingsFile = L"/opt/norvik/NorvikCfg.ini";  // beside FakeRuntime's module
 
 Rect Geometry(QWidget* widget)
@@ -62,7 +65,13 @@ std::wstring Cell(QTableView* view, int row, int column)
 
 class QtHostTest : public ::testing::Test {
 protected:
-    void SetUp() override { QtApp(); }
+    void SetUp() override
+    {
+        QtApp();
+        // A screen the dialog fits on; the offscreen platform's own is
+        // 800 x 600.
+        host.SetScreenArea(kLargeScreen);
+    }
 
     // Runs the program's application object on the Qt host; the interaction
     // plays the operator while the main dialog is up.
@@ -105,7 +114,8 @@ TEST_F(QtHostTest, OperatorRoadFromTheDropDownToTheSavedLog)
         // The first discovery filled the list and item 0 is shown.
         ASSERT_GE(picker->count(), 3);
         EXPECT_EQ(picker->currentIndex(), 0);
-        EXPECT_THAT(info->text().toStdWString(), StartsWith(L"idVendor=2E7A, idProduct=0C41, XU描述符里bUnitID="));
+        EXPECT_THAT(info->text().toStdWString(),
+                    StartsWith(L"idVendor=2E7A, idProduct=0C41, XU描述符里bUnitID="));
 
         // Opening the list runs discovery first and rebuilds the list with
         // nothing selected.
@@ -129,7 +139,8 @@ TEST_F(QtHostTest, OperatorRoadFromTheDropDownToTheSavedLog)
         SendMouse(viewport, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
         EXPECT_FALSE(picker->view()->isVisible());
         EXPECT_EQ(picker->currentIndex(), osprey);
-        EXPECT_EQ(info->text().toStdWString(), L"idVendor=2E7A, idProduct=0D02, XU描述符里bUnitID=6, KSP_NOD/NodeId=2");
+        EXPECT_EQ(info->text().toStdWString(),
+                  L"idVendor=2E7A, idProduct=0D02, XU描述符里bUnitID=6, KSP_NOD/NodeId=2");
 
         // And back to the first device with the keyboard.
         picker->showPopup();
@@ -140,7 +151,8 @@ TEST_F(QtHostTest, OperatorRoadFromTheDropDownToTheSavedLog)
         EXPECT_FALSE(picker->view()->isVisible());
         EXPECT_EQ(picker->currentIndex(), chosen);
         EXPECT_EQ(picker->lineEdit()->text(), picker->itemText(chosen));
-        EXPECT_EQ(info->text().toStdWString(), L"idVendor=2E7A, idProduct=0C41, XU描述符里bUnitID=5, KSP_NOD/NodeId=3");
+        EXPECT_EQ(info->text().toStdWString(),
+                  L"idVendor=2E7A, idProduct=0C41, XU描述符里bUnitID=5, KSP_NOD/NodeId=3");
         EXPECT_EQ(status->text().toStdWString(), L"未打开");
 
         Click(Widget<QPushButton>(w, ids::kOpenButton));
@@ -218,6 +230,7 @@ TEST_F(QtHostTest, ControlsSitWhereTheTemplatePutsThem)
         EXPECT_GT(w.Units().y, 0);
         const Rect client = DialogUnitsToPixels(w.Units(), 0, 0, 488, 475);
         EXPECT_EQ(w.Widget()->size(), QSize(client.Width(), client.Height()));
+        EXPECT_EQ(w.ScrollArea(), nullptr);
 
         for (int id : {ids::kOpenButton, ids::kSetButton, ids::kDataEdit, ids::kLogList, ids::kCsEdit,
                        ids::kInfoEdit, ids::kSaveLogButton})
@@ -253,6 +266,89 @@ TEST_F(QtHostTest, ControlsSitWhereTheTemplatePutsThem)
     });
 }
 
+// The dialog's size on the host's font and the title bar the host allows
+// for: the smallest screen area it fits into.
+QSize FittingArea(QtDialogWindow& w)
+{
+    const int titleBar = w.Widget()->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, w.Widget());
+    const Rect client = DialogUnitsToPixels(w.Units(), 0, 0, w.Template().cx, w.Template().cy);
+    return QSize(client.Width(), client.Height() + titleBar);
+}
+
+TEST_F(QtHostTest, OnASmallScreenEveryControlScrollsIntoReachWhereTheTemplatePutsIt)
+{
+    // 1366 x 768 less a panel of 40 pixels.
+    const QSize area(1366, 728);
+    host.SetScreenArea(area);
+    bool checked = false;
+    RunProgram([&](QtDialogWindow& w) {
+        QScrollArea* scroll = w.ScrollArea();
+        ASSERT_NE(scroll, nullptr);
+        const QSize fitting = FittingArea(w);
+        ASSERT_GT(fitting.height(), area.height());
+        const int clientHeight = DialogUnitsToPixels(w.Units(), 0, 0, 0, w.Template().cy).Height();
+        const int titleBar = fitting.height() - clientHeight;
+        // The window fits on the screen, title bar and all.
+        EXPECT_LE(w.Widget()->width(), area.width());
+        EXPECT_EQ(w.Widget()->height() + titleBar, area.height());
+        // Only the height is too large: a vertical scroll bar, no other.
+        EXPECT_EQ(scroll->verticalScrollBar()->maximum(), clientHeight - scroll->viewport()->height());
+        EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0);
+
+        QWidget* viewport = scroll->viewport();
+        for (const ControlTemplate& t : w.Template().controls) {
+            QWidget* control = t.id == ids::kNoId ? nullptr : w.ControlWidget(t.id);
+            if (!control)
+                continue;
+            // Where the template puts it, on the page.
+            const Rect r = TemplateRect(w, t.id);
+            EXPECT_EQ(control->pos(), QPoint(r.left, r.top)) << "control " << t.id;
+            if (control->isHidden())
+                continue;
+            // Scrolled to, all of it is inside the visible part.
+            scroll->ensureWidgetVisible(control, 0, 0);
+            const QRect shown(control->mapTo(viewport, QPoint(0, 0)), control->size());
+            EXPECT_TRUE(viewport->rect().contains(shown)) << "control " << t.id;
+        }
+        // Controls the dialog hides stay hidden; the others are shown.
+        EXPECT_TRUE(w.ControlWidget(ids::kHexReceiveCheck)->isHidden());
+        EXPECT_FALSE(w.ControlWidget(ids::kSaveLogButton)->isHidden());
+
+        // The log's own horizontal scroll bar, the way to its last columns,
+        // is in reach at the bottom.
+        auto* log = Widget<QTableView>(w, ids::kLogList);
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        QScrollBar* columns = log->horizontalScrollBar();
+        ASSERT_TRUE(columns->isVisible());
+        const QRect bar(columns->mapTo(viewport, QPoint(0, 0)), columns->size());
+        EXPECT_TRUE(viewport->rect().contains(bar));
+        checked = true;
+    });
+    EXPECT_TRUE(checked);
+}
+
+TEST_F(QtHostTest, TheDialogScrollsOnlyWhenTheScreenIsSmallerThanIt)
+{
+    QSize fitting;
+    RunProgram([&](QtDialogWindow& w) { fitting = FittingArea(w); });
+    ASSERT_TRUE(fitting.isValid());
+
+    // Exactly its size: the dialog as on any large screen.
+    host.SetScreenArea(fitting);
+    RunProgram([&](QtDialogWindow& w) {
+        EXPECT_EQ(w.ScrollArea(), nullptr);
+        EXPECT_EQ(w.ControlWidget(ids::kSetButton)->parentWidget(), w.Widget());
+    });
+    // A pixel too narrow: a horizontal scroll bar, the full height.
+    host.SetScreenArea(QSize(fitting.width() - 1, fitting.height() + 100));
+    RunProgram([&](QtDialogWindow& w) {
+        ASSERT_NE(w.ScrollArea(), nullptr);
+        EXPECT_EQ(w.Widget()->width(), fitting.width() - 1);
+        EXPECT_GT(w.ScrollArea()->horizontalScrollBar()->maximum(), 0);
+        EXPECT_EQ(w.ScrollArea()->verticalScrollBar()->maximum(), 0);
+    });
+}
+
 TEST(DialogUnits, RoundLikeMulDiv)
 {
     const BaseUnits units{7, 17};
@@ -272,7 +368,8 @@ TEST_F(QtHostTest, LinkIsBlueOpensItsTargetAndHoldsTheMouseWhileHovered)
         EXPECT_FALSE(link->isHidden());
         EXPECT_EQ(link->toolTip(), QStringLiteral("https://norvik-tools.example.org"));
         // Fitted to its text, from its left edge.
-        const Size extent = w.TextExtent(ids::kSiteLink, w.GetFont(ids::kSiteLink), w.GetText(ids::kSiteLink));
+        const Size extent =
+            w.TextExtent(ids::kSiteLink, w.GetFont(ids::kSiteLink), w.GetText(ids::kSiteLink));
         EXPECT_EQ(link->width(), extent.cx);
         EXPECT_EQ(link->geometry().left(), TemplateRect(w, ids::kSiteLink).left);
 
@@ -354,7 +451,7 @@ TEST_F(QtHostTest, RefusedInputGetsAWarningTitledWithTheProgramName)
 class RecordingDialog : public CDialog {
 public:
     explicit RecordingDialog(DialogHost& host) : CDialog(host, ids::kMainDialog, L"norvik") {}
-    std::vector<std::pair<int, int>> commands;  // control id, notification
+    std::vector<std::pair<int, int>> commands;                  // control id, notification
     std::function<void(const std::pair<int, int>&)> onCommand;  // runs as each command arrives
 
 protected:
@@ -380,7 +477,8 @@ TEST_F(QtHostTest, PickerKeepsInsertionOrderAndNotifiesOnlyWhatTheOperatorDoes)
 
         // An empty list does not open, but still closes.
         picker->showPopup();
-        EXPECT_EQ(dialog.commands, (std::vector<Command>{{id, notify::kComboDropDown}, {id, notify::kComboCloseUp}}));
+        EXPECT_EQ(dialog.commands,
+                  (std::vector<Command>{{id, notify::kComboDropDown}, {id, notify::kComboCloseUp}}));
         dialog.commands.clear();
 
         // Programmatic changes notify nothing; inserting selects nothing.
@@ -406,7 +504,8 @@ TEST_F(QtHostTest, PickerKeepsInsertionOrderAndNotifiesOnlyWhatTheOperatorDoes)
 
         // Typing notifies at every key.
         TypeText(picker->lineEdit(), QStringLiteral("ab"));
-        EXPECT_EQ(dialog.commands, (std::vector<Command>{{id, notify::kComboEditChange}, {id, notify::kComboEditChange}}));
+        EXPECT_EQ(dialog.commands,
+                  (std::vector<Command>{{id, notify::kComboEditChange}, {id, notify::kComboEditChange}}));
         dialog.commands.clear();
 
         // Choosing from the open list: drop-down, the choice, then the
@@ -432,7 +531,8 @@ TEST_F(QtHostTest, PickerKeepsInsertionOrderAndNotifiesOnlyWhatTheOperatorDoes)
         dialog.commands.clear();
         picker->showPopup();
         PressKey(picker->view(), Qt::Key_Escape);
-        EXPECT_EQ(dialog.commands, (std::vector<Command>{{id, notify::kComboDropDown}, {id, notify::kComboCloseUp}}));
+        EXPECT_EQ(dialog.commands,
+                  (std::vector<Command>{{id, notify::kComboDropDown}, {id, notify::kComboCloseUp}}));
         EXPECT_FALSE(w.Ended());
 
         // A click elsewhere closes the list without hidePopup(): its window
@@ -440,7 +540,8 @@ TEST_F(QtHostTest, PickerKeepsInsertionOrderAndNotifiesOnlyWhatTheOperatorDoes)
         dialog.commands.clear();
         picker->showPopup();
         picker->view()->window()->hide();
-        EXPECT_EQ(dialog.commands, (std::vector<Command>{{id, notify::kComboDropDown}, {id, notify::kComboCloseUp}}));
+        EXPECT_EQ(dialog.commands,
+                  (std::vector<Command>{{id, notify::kComboDropDown}, {id, notify::kComboCloseUp}}));
 
         w.ComboReset(id);
         EXPECT_EQ(w.ComboCount(id), 0);

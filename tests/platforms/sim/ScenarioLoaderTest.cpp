@@ -62,7 +62,7 @@ TEST(ScenarioLoader, AGoodFileBecomesTheModel)
     ASSERT_EQ(cam.controls.size(), 1u);
     const auto& selectors = cam.controls[0].selectors;
     EXPECT_EQ(selectors.at(1).value, (std::vector<std::uint8_t>{1, 2, 0, 0}));  // padded
-    EXPECT_EQ(selectors.at(9).length, 2u);                                    // from the text
+    EXPECT_EQ(selectors.at(9).length, 2u);                                      // from the text
     EXPECT_EQ(selectors.at(9).value, (std::vector<std::uint8_t>{'F', 'W'}));
 
     const ScenarioPortDevice& device = s.controllers[0].hub->children.at(2);
@@ -70,6 +70,15 @@ TEST(ScenarioLoader, AGoodFileBecomesTheModel)
     EXPECT_EQ(device.idProduct, 3137);
     EXPECT_EQ(device.status, 1u);
     EXPECT_EQ(s.controllers[0].hub->name, "ROOT");
+
+    // The query answers a control gives nothing for.
+    EXPECT_EQ(selectors.at(1).info, 3);
+    EXPECT_EQ(selectors.at(1).min, (std::vector<std::uint8_t>{0, 0, 0, 0}));
+    EXPECT_EQ(selectors.at(1).max, (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(selectors.at(1).res, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+    EXPECT_EQ(selectors.at(1).def, (std::vector<std::uint8_t>{1, 2, 0, 0}));
+    EXPECT_EQ(selectors.at(9).def, (std::vector<std::uint8_t>{'F', 'W'}));
+    EXPECT_TRUE(selectors.at(1).queryFail.empty());
 
     // The probe answer is the built descriptor from bNumControls on: two
     // controls (selectors 1 and 9), one pin, two bytes of control bits.
@@ -99,18 +108,36 @@ TEST(ScenarioLoader, ABrokenFileGetsOneMessageWithFilePlaceAndProblem)
         {[](Json& j) { j["cameras"][0]["controls"][kGuid]["1"]["value"] = "01 02 03 04 05"; },
          "bad.json: /cameras/0/controls/{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}/1/value: longer than the "
          "control's length of 4 bytes"},
-        {[](Json& j) { j["usb"]["controllers"][0]["hub"]["children"]["3"] = j["usb"]["controllers"][0]["hub"]["children"]["2"]; },
-         "bad.json: /usb/controllers/0/hub/children/3: port \"3\" is out of range: this hub has ports 1 to 2"},
+        {[](Json& j) {
+             j["usb"]["controllers"][0]["hub"]["children"]["3"] =
+                 j["usb"]["controllers"][0]["hub"]["children"]["2"];
+         },
+         "bad.json: /usb/controllers/0/hub/children/3: port \"3\" is out of range: this hub has ports 1 to "
+         "2"},
+        {[](Json& j) {
+             j["cameras"][0]["setup"] = {{"serial", 42}};
+         },
+         "bad.json: /cameras/0/setup/serial: must be a string"},
+        {[](Json& j) {
+             j["cameras"][0]["setup"] = {{"serial", ""}};
+         },
+         "bad.json: /cameras/0/setup/serial: must not be empty (leave it out for a device without a serial "
+         "number)"},
         {[](Json& j) { j["cameras"][0]["fiendlyName"] = "typo"; },
          "bad.json: /cameras/0/fiendlyName: unknown key \"fiendlyName\""},
-        {[](Json& j) { j["cameras"][0]["controls"]["{11111111-2222-3333-4444-555555555555}"] = Json::object(); },
+        {[](Json& j) {
+             j["cameras"][0]["controls"]["{11111111-2222-3333-4444-555555555555}"] = Json::object();
+         },
          "bad.json: /cameras/0/controls/{11111111-2222-3333-4444-555555555555}: no extension-unit node of "
          "this camera has this GUID"},
-        {[](Json& j) { j["cameras"][0]["controls"][kGuid]["0"] = {{"length", 1}}; },
+        {[](Json& j) {
+             j["cameras"][0]["controls"][kGuid]["0"] = {{"length", 1}};
+         },
          "bad.json: /cameras/0/controls/{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}/0: a control selector must be "
          "a number from 1 to 255"},
         {[](Json& j) { j["cameras"][0]["controls"][kGuid]["1"]["fail"] = "0x0000001F"; },
-         "bad.json: /cameras/0/controls/{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}/1/fail: must be a failure code, "
+         "bad.json: /cameras/0/controls/{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}/1/fail: must be a failure "
+         "code, "
          "0x80000000 or above"},
         {[](Json& j) { j["usb"]["controllers"][0]["hub"]["children"]["2"]["idVendor"] = "0x12345"; },
          "bad.json: /usb/controllers/0/hub/children/2/idVendor: \"0x12345\" is larger than 0xFFFF"},
@@ -123,7 +150,32 @@ TEST(ScenarioLoader, ABrokenFileGetsOneMessageWithFilePlaceAndProblem)
         {[](Json& j) { j["usb"]["controllers"][0]["hub"]["children"]["2"]["config"]["hex"] = "09 02"; },
          "bad.json: /usb/controllers/0/hub/children/2/config: give either \"hex\" or \"extensionUnits\" "
          "(with \"extra\"), not both"},
-        {[](Json& j) { j["cameras"][0]["binds"] = "yes"; }, "bad.json: /cameras/0/binds: must be true or false"},
+        {[](Json& j) { j["cameras"][0]["binds"] = "yes"; },
+         "bad.json: /cameras/0/binds: must be true or false"},
+        {[](Json& j) { j["cameras"][0]["controls"][kGuid]["1"]["max"] = "01 02 03 04 05"; },
+         "bad.json: /cameras/0/controls/{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}/1/max: longer than the "
+         "control's length of 4 bytes"},
+        {[](Json& j) { j["cameras"][0]["controls"][kGuid]["9"]["def"] = "F"; },
+         "bad.json: /cameras/0/controls/{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}/9/def: not a string of "
+         "hexadecimal byte pairs: odd number of digits"},
+        {[](Json& j) { j["cameras"][0]["controls"][kGuid]["1"]["info"] = 256; },
+         "bad.json: /cameras/0/controls/{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}/1/info: must be an integer "
+         "from 0 to 255"},
+        {[](Json& j) {
+             j["cameras"][0]["controls"][kGuid]["1"]["queryFail"] = {{"cur", "0x80070032"}};
+         },
+         "bad.json: /cameras/0/controls/{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}/1/queryFail/cur: unknown "
+         "query "
+         "kind \"cur\" (the kinds are \"info\", \"min\", \"max\", \"res\" and \"def\")"},
+        {[](Json& j) {
+             j["cameras"][0]["controls"][kGuid]["1"]["queryFail"] = {{"res", "0x32"}};
+         },
+         "bad.json: /cameras/0/controls/{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}/1/queryFail/res: must be a "
+         "failure code, 0x80000000 or above"},
+        {[](Json& j) { j["cameras"][0]["controls"][kGuid]["1"]["queryFail"] = "0x80070032"; },
+         "bad.json: /cameras/0/controls/{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}/1/queryFail: must be an "
+         "object "
+         "from a query kind (\"info\", \"min\", \"max\", \"res\", \"def\") to a failure code"},
     };
     for (const Case& c : cases) {
         Json scenario = ValidScenario();
@@ -268,8 +320,10 @@ TEST(ScenarioLoader, WhatWouldSilentlyDropAValueIsRefused)
          "bad.json: /cameras/0/controls/{0f4e8b29-d613-47c5-8a70-5b2c19e6f3d4}: this GUID is given twice, "
          "also as \"{0F4E8B29-D613-47C5-8A70-5B2C19E6F3D4}\""},
         // Text after a NUL byte would be ignored.
-        {std::string("{\"cameras\": []}\n\0{\"x\": 1}", 25), "bad.json: not valid JSON: a NUL byte at line 2, column 1"},
-        {std::string("{\"cameras\": [] \0}", 17), "bad.json: not valid JSON: a NUL byte at line 1, column 16"},
+        {std::string("{\"cameras\": []}\n\0{\"x\": 1}", 25),
+         "bad.json: not valid JSON: a NUL byte at line 2, column 1"},
+        {std::string("{\"cameras\": [] \0}", 17),
+         "bad.json: not valid JSON: a NUL byte at line 1, column 16"},
         // A hub without ports has no port 1 to 0.
         {[] {
              Json j = ValidScenario();

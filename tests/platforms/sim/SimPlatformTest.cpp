@@ -25,10 +25,12 @@ const char kName[] = "@device:pnp:usb#vid_2e7a&pid_0c41";
 
 std::shared_ptr<const Scenario> Load(const Json& controls, const Json& extra = Json::object())
 {
-    Json camera = {{"displayName", kName},
-                   {"friendlyName", "Cam"},
-                   {"nodes", {{{"type", "other"}}, {{"type", "xu"}, {"guid", kUnit}}, {{"type", "xu"}, {"guid", kOther}}}},
-                   {"controls", {{kUnit, controls}}}};
+    Json camera = {
+        {"displayName", kName},
+        {"friendlyName", "Cam"},
+        {"nodes",
+         {{{"type", "other"}}, {{"type", "xu"}, {"guid", kUnit}}, {{"type", "xu"}, {"guid", kOther}}}},
+        {"controls", {{kUnit, controls}}}};
     Json scenario = {{"cameras", {camera}}};
     scenario.update(extra);
     const ScenarioLoad load = LoadScenarioText(scenario.dump(), "sim.json");
@@ -158,12 +160,63 @@ TEST(SimKsControl, InjectedFailuresAnswerTheirCodes)
     EXPECT_EQ(Request(*control, kUnit, 4, false, {0, 0}).result, hr::kOk);
 }
 
+Answer Query(KsControl& control, ControlQuery kind, std::uint32_t selector, std::uint32_t size,
+             bool isSet = false)
+{
+    const KsNodeProperty property = MakeKsNodeProperty(*ParseRegistryGuid(kUnit), selector, isSet, 1);
+    Answer answer{0, 0xFFFF, std::vector<std::uint8_t>(size, 0xEE)};
+    answer.result =
+        control.KsQuery(kind, &property, sizeof property, answer.data.data(), size, &answer.returned);
+    return answer;
+}
+
+TEST(SimKsControl, QueriesAnswerTheirKeysLikeAGetOfTheirOwn)
+{
+    const HResult moreData = HResultFromWin32(win32::kMoreData);
+    SimPlatform platform(Load({
+        {"1", {{"length", 2}, {"info", 0x21}, {"max", "7F"}}},
+        {"2", {{"length", 2}, {"fail", "0x8007001F"}, {"failTimes", 1}}},
+        {"3", {{"length", 2}, {"queryFail", {{"def", "0x80070032"}}}}},
+    }));
+    auto control = ControlOf(platform);
+    Answer info = Query(*control, ControlQuery::Info, 1, 1);
+    EXPECT_EQ(info.result, hr::kOk);
+    EXPECT_EQ(info.returned, 1u);
+    EXPECT_EQ(info.data, (std::vector<std::uint8_t>{0x21}));
+    Answer max = Query(*control, ControlQuery::Max, 1, 4);
+    EXPECT_EQ(max.result, hr::kOk);
+    EXPECT_EQ(max.returned, 2u);
+    EXPECT_EQ(max.data, (std::vector<std::uint8_t>{0x7F, 0, 0xEE, 0xEE}));
+    // Too small a buffer gets the size it needs.
+    EXPECT_EQ(Query(*control, ControlQuery::Info, 1, 0).result, moreData);
+    EXPECT_EQ(Query(*control, ControlQuery::Info, 1, 0).returned, 1u);
+    EXPECT_EQ(Query(*control, ControlQuery::Res, 1, 1).returned, 2u);
+    // No SET of a query, no query of the unit information or of a selector
+    // the unit lacks.
+    EXPECT_EQ(Query(*control, ControlQuery::Min, 1, 2, true).result, HResultFromWin32(win32::kNotSupported));
+    EXPECT_EQ(Query(*control, ControlQuery::Info, 0, 1).result, HResultFromWin32(win32::kNotSupported));
+    EXPECT_EQ(Query(*control, ControlQuery::Info, 9, 1).result, HResultFromWin32(win32::kNotFound));
+    // "fail" reaches the queries and counts toward failTimes with them.
+    EXPECT_EQ(Query(*control, ControlQuery::Min, 2, 2).result, HResult(0x8007001Fu));
+    EXPECT_EQ(Query(*control, ControlQuery::Min, 2, 2).result, hr::kOk);
+    // "queryFail": its kind only, GET untouched.
+    EXPECT_EQ(Query(*control, ControlQuery::Def, 3, 2).result, HResult(0x80070032u));
+    EXPECT_EQ(Query(*control, ControlQuery::Res, 3, 2).result, hr::kOk);
+    EXPECT_EQ(Request(*control, kUnit, 3, false, {0, 0}).result, hr::kOk);
+
+    const auto log = platform.Camera(0).Requests();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front().query, ControlQuery::Info);
+    EXPECT_FALSE(log.back().query.has_value());
+}
+
 TEST(SimKsControl, ADelayBlocksOnlyTheCallingThread)
 {
     SimPlatform platform(Load({{"1", {{"length", 1}, {"delayMs", 400}}}, {"2", {{"length", 1}}}}));
     auto control = ControlOf(platform);
     const auto start = std::chrono::steady_clock::now();
-    auto slow = std::async(std::launch::async, [&] { return Request(*control, kUnit, 1, false, {0}).result; });
+    auto slow =
+        std::async(std::launch::async, [&] { return Request(*control, kUnit, 1, false, {0}).result; });
     // While the slow request waits, another request is answered at once.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(Request(*control, kUnit, 2, false, {0}).result, hr::kOk);
@@ -177,9 +230,12 @@ TEST(SimKsControl, ADelayBlocksOnlyTheCallingThread)
 
 TEST(SimCaptureStack, MonikersComeInOrderAndByDisplayName)
 {
-    Json second = {{"displayName", "@device:pnp:usb#vid_2e7a&pid_0d02"}, {"friendlyName", "Two"}, {"binds", false}};
+    Json second = {
+        {"displayName", "@device:pnp:usb#vid_2e7a&pid_0d02"}, {"friendlyName", "Two"}, {"binds", false}};
     Json third = {{"displayName", "@device:sw:virtual"}, {"displayNameFails", true}};
-    SimPlatform platform(Load(Json::object(), {{"cameras", {Json{{"displayName", kName}, {"friendlyName", "One"}}, second, third}}}));
+    SimPlatform platform(
+        Load(Json::object(),
+             {{"cameras", {Json{{"displayName", kName}, {"friendlyName", "One"}}, second, third}}}));
 
     std::shared_ptr<DeviceEnumerator> enumerator;
     ASSERT_EQ(platform.CaptureStackPort().CreateDeviceEnumerator(&enumerator), hr::kOk);
@@ -197,7 +253,8 @@ TEST(SimCaptureStack, MonikersComeInOrderAndByDisplayName)
 
     std::shared_ptr<BindContext> context;
     platform.CaptureStackPort().CreateBindContext(&context);
-    ASSERT_EQ(platform.CaptureStackPort().ParseDisplayName(*context, L"@device:pnp:usb#vid_2e7a&pid_0d02", &moniker),
+    ASSERT_EQ(platform.CaptureStackPort().ParseDisplayName(*context, L"@device:pnp:usb#vid_2e7a&pid_0d02",
+                                                           &moniker),
               hr::kOk);
     std::shared_ptr<PropertyBag> bag;
     ASSERT_EQ(moniker->BindToStorage(&bag), hr::kOk);
@@ -208,7 +265,8 @@ TEST(SimCaptureStack, MonikersComeInOrderAndByDisplayName)
     std::shared_ptr<CaptureFilter> filter;
     EXPECT_TRUE(Failed(moniker->BindToObject(&filter)));
     EXPECT_EQ(filter, nullptr);
-    EXPECT_TRUE(Failed(platform.CaptureStackPort().ParseDisplayName(*context, L"@device:sw:virtual", &moniker)));
+    EXPECT_TRUE(
+        Failed(platform.CaptureStackPort().ParseDisplayName(*context, L"@device:sw:virtual", &moniker)));
     EXPECT_TRUE(Failed(platform.CaptureStackPort().ParseDisplayName(*context, L"nothing", &moniker)));
 
     // An empty machine answers S_FALSE and no enumerator.
@@ -220,9 +278,11 @@ TEST(SimCaptureStack, MonikersComeInOrderAndByDisplayName)
 
 TEST(SimUsbHost, NameAnswersFollowTheDriversTwoStepPattern)
 {
-    SimPlatform platform(LoadScenarioText(
-        R"({"cameras": [], "usb": {"controllers": [{"index": 3, "driverKey": "Key\u00e9", "rootHub": "RH", "hub": {"ports": 1}}]}})",
-        "usb.json").scenario);
+    SimPlatform platform(
+        LoadScenarioText(
+            R"({"cameras": [], "usb": {"controllers": [{"index": 3, "driverKey": "Key\u00e9", "rootHub": "RH", "hub": {"ports": 1}}]}})",
+            "usb.json")
+            .scenario);
     UsbHost& host = platform.UsbHostPort();
     EXPECT_EQ(host.Open("\\\\.\\HCD0"), nullptr);
     EXPECT_EQ(host.LastError(), win32::kFileNotFound);
@@ -236,8 +296,8 @@ TEST(SimUsbHost, NameAnswersFollowTheDriversTwoStepPattern)
     std::memcpy(&actual, probe, 4);
     EXPECT_EQ(actual, 4u + 5u * 2u);
     std::vector<std::uint8_t> whole(actual);
-    ASSERT_TRUE(controller->DeviceIoControl(usb::kIoctlGetHcdDriverKeyName, whole.data(), actual, whole.data(),
-                                            actual, &returned));
+    ASSERT_TRUE(controller->DeviceIoControl(usb::kIoctlGetHcdDriverKeyName, whole.data(), actual,
+                                            whole.data(), actual, &returned));
     EXPECT_EQ(returned, actual);
     EXPECT_EQ(usb::ReadUtf16Le(whole.data() + 4, actual - 4), L"Key\u00e9");
     EXPECT_EQ(host.LastError(), 0u);
@@ -245,13 +305,13 @@ TEST(SimUsbHost, NameAnswersFollowTheDriversTwoStepPattern)
     auto hub = host.Open("\\\\.\\RH");
     ASSERT_NE(hub, nullptr);
     std::uint8_t info[usb::kConnectionInfoBufferSize] = {1};
-    ASSERT_TRUE(hub->DeviceIoControl(usb::kIoctlGetNodeConnectionInformation, info, sizeof info, info, sizeof info,
-                                     &returned));
+    ASSERT_TRUE(hub->DeviceIoControl(usb::kIoctlGetNodeConnectionInformation, info, sizeof info, info,
+                                     sizeof info, &returned));
     EXPECT_EQ(returned, 35u);
     usb::NodeConnectionInformation connection;
     std::memcpy(&connection, info, sizeof connection);
     const std::uint32_t status = connection.ConnectionStatus;  // a packed field: copy it
-    EXPECT_EQ(status, 0u);  // nothing on port 1
+    EXPECT_EQ(status, 0u);                                     // nothing on port 1
     info[0] = 2;
     EXPECT_FALSE(hub->DeviceIoControl(usb::kIoctlGetNodeConnectionInformation, info, sizeof info, info,
                                       sizeof info, &returned));

@@ -22,14 +22,16 @@ using Bytes = std::vector<std::uint8_t>;
 // {A0A0A0A0-1111-4111-8111-0000000000A1}: KSP_NODE for selector 3 of node 5.
 Bytes ExpectedNode(std::uint8_t flagsLow)
 {
-    return {0xA0, 0xA0, 0xA0, 0xA0, 0x11, 0x11, 0x11, 0x41, 0x81, 0x11, 0x00, 0x00, 0x00, 0x00, 0x00, 0xA1,
-            3,    0,    0,    0,    flagsLow, 0,  0,    0x10, 5,    0,    0,    0,    0,    0,    0,    0};
+    return {0xA0, 0xA0, 0xA0, 0xA0, 0x11, 0x11, 0x11, 0x41, 0x81, 0x11,     0x00,
+            0x00, 0x00, 0x00, 0x00, 0xA1, 3,    0,    0,    0,    flagsLow, 0,
+            0,    0x10, 5,    0,    0,    0,    0,    0,    0,    0};
 }
 
 TEST(DirectShowKsControl, GetAndSetCrossTheInterfaceByteForByte)
 {
     FakeKsFilter fake;
-    fake.onProperty = [](const FakeKsFilter::PropertyCall& call, std::uint8_t* data, ULONG* returned) -> HRESULT {
+    fake.onProperty = [](const FakeKsFilter::PropertyCall& call, std::uint8_t* data,
+                         ULONG* returned) -> HRESULT {
         if (call.dataLength == 0) {  // the length query
             *returned = 4;
             return HRESULT_FROM_WIN32(ERROR_MORE_DATA);
@@ -101,9 +103,9 @@ TEST(DirectShowTopology, NodeCountAndTypesFeedTheTopologyScan)
         std::uint32_t count = 7;
         EXPECT_EQ(topology->GetNumNodes(&count), hr::kFail);
     }
-    EXPECT_EQ(fake.Calls(), (std::vector<std::string>{"get_NumNodes", "get_NodeType 0", "get_NodeType 1",
-                                                       "get_NodeType 2", "get_NodeType 3", "get_NodeType 3",
-                                                       "get_NumNodes"}));
+    EXPECT_EQ(fake.Calls(),
+              (std::vector<std::string>{"get_NumNodes", "get_NodeType 0", "get_NodeType 1", "get_NodeType 2",
+                                        "get_NodeType 3", "get_NodeType 3", "get_NumNodes"}));
     ASSERT_EQ(device.units.size(), 1u);
     EXPECT_EQ(device.units[0].nodeId, 1u);
     EXPECT_NE(runtime.AllDiagnostics().find("node num = 4\n"), std::string::npos);

@@ -36,7 +36,8 @@ public:
     // Answers KsProperty once the call is recorded: may write into data (at
     // most dataLength bytes) and the byte count. S_OK with 0 bytes when
     // unset.
-    using PropertyHandler = std::function<HRESULT(const PropertyCall& call, std::uint8_t* data, ULONG* bytesReturned)>;
+    using PropertyHandler =
+        std::function<HRESULT(const PropertyCall& call, std::uint8_t* data, ULONG* bytesReturned)>;
 
     FakeKsFilter()
     {
@@ -166,7 +167,8 @@ private:
         call.bytesReturnedGiven = bytesReturned != nullptr;
         f.propertyCalls_.push_back(call);
         ULONG returned = 0;
-        const HRESULT hr = f.onProperty ? f.onProperty(call, static_cast<std::uint8_t*>(data), &returned) : S_OK;
+        const HRESULT hr =
+            f.onProperty ? f.onProperty(call, static_cast<std::uint8_t*>(data), &returned) : S_OK;
         if (bytesReturned)
             *bytesReturned = returned;
         return hr;
@@ -236,11 +238,14 @@ private:
         return E_NOTIMPL;
     }
 
-    static constexpr ControlVtbl kControlVtbl = {&QueryInterface, &AddRef, &Release,
+    static constexpr ControlVtbl kControlVtbl = {&QueryInterface, &AddRef,   &Release,
                                                  &KsProperty,     &KsMethod, &KsEvent};
-    static constexpr TopologyVtbl kTopologyVtbl = {
-        &QueryInterface,    &AddRef,      &Release,     &GetNumCategories, &GetCategory, &GetNumConnections,
-        &GetConnectionInfo, &GetNodeName, &GetNumNodes, &GetNodeType,      &CreateNodeInstance};
+    static constexpr TopologyVtbl kTopologyVtbl = {&QueryInterface,    &AddRef,
+                                                   &Release,           &GetNumCategories,
+                                                   &GetCategory,       &GetNumConnections,
+                                                   &GetConnectionInfo, &GetNodeName,
+                                                   &GetNumNodes,       &GetNodeType,
+                                                   &CreateNodeInstance};
 
     Face unknownFace_{};
     Face controlFace_{};

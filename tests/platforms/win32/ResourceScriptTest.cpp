@@ -79,7 +79,8 @@ public:
             at_ += Word();  // creation data
             dialog->items.push_back(item);
         }
-        return ok_ && menu.name.empty() && menu.ordinal < 0 && windowClass.name.empty() && windowClass.ordinal < 0;
+        return ok_ && menu.name.empty() && menu.ordinal < 0 && windowClass.name.empty() &&
+               windowClass.ordinal < 0;
     }
 
 private:
@@ -226,7 +227,8 @@ TEST_F(CompiledResources, AboutMenuStringIcon128AndCommonControlsManifest)
     EXPECT_EQ(std::wstring(text, std::size_t(length)), LoadResourceString(ids::kAboutMenuString));
     EXPECT_EQ(std::wstring(text), L"关于 Norvik(&A)...");
 
-    HICON icon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(ids::kMainIcon), IMAGE_ICON, 32, 32, 0));
+    HICON icon =
+        static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(ids::kMainIcon), IMAGE_ICON, 32, 32, 0));
     ASSERT_NE(icon, nullptr);
     ICONINFO info{};
     ASSERT_TRUE(::GetIconInfo(icon, &info));

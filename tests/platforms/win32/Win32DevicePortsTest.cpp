@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platforms/win32/DirectShowCaptureStack.h"
+#include "platforms/win32/UsbInstanceId.h"
 #include "platforms/win32/Win32DeviceSetup.h"
 #include "platforms/win32/Win32UsbHost.h"
 #include "platforms/win32/Win32Guid.h"
@@ -192,7 +193,8 @@ TEST(Win32DeviceSetupPort, AnUnknownInterfaceGivesNoDetails)
     Win32DeviceSetup setup;
     auto set = setup.CreateDeviceInfoList();
     ASSERT_NE(set, nullptr);
-    EXPECT_FALSE(set->OpenDeviceInterface(L"\\\\?\\usb#vid_0000&pid_0000#none#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global"));
+    EXPECT_FALSE(set->OpenDeviceInterface(
+        L"\\\\?\\usb#vid_0000&pid_0000#none#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global"));
     DeviceInfoData info;
     EXPECT_FALSE(set->GetInterfaceDetail(&info));
     std::wstring text = L"unchanged";
@@ -240,7 +242,8 @@ std::vector<PresentInterface> PresentInterfaces()
                      {spdrp::kDeviceDesc, spdrp::kService, spdrp::kFriendlyName, spdrp::kLocationPaths}) {
                     wchar_t value[260] = {};
                     if (::SetupDiGetDeviceRegistryPropertyW(set, &device, property, nullptr,
-                                                            reinterpret_cast<BYTE*>(value), sizeof value - 2, nullptr))
+                                                            reinterpret_cast<BYTE*>(value), sizeof value - 2,
+                                                            nullptr))
                         p.properties.push_back({property, std::wstring(value)});
                     else
                         p.properties.push_back({property, std::nullopt});
@@ -298,6 +301,16 @@ TEST(Win32DeviceSetupPort, APresentInterfaceGivesItsDevicePropertiesAndParents)
             EXPECT_EQ(setup.LocationInformation(node, &location, 520), expectedFound);
             EXPECT_EQ(location, expectedFound == CR_SUCCESS ? std::wstring(expected) : L"unchanged");
 
+            // The serial is the one in the node's own instance ID, if any.
+            wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+            const std::optional<std::wstring> expectedSerial =
+                ::CM_Get_Device_IDW(node, id, MAX_DEVICE_ID_LEN + 1, 0) == CR_SUCCESS
+                    ? SerialFromInstanceId(id)
+                    : std::nullopt;
+            std::wstring serial = L"unchanged";
+            EXPECT_EQ(setup.SerialNumber(node, &serial), expectedSerial.has_value());
+            EXPECT_EQ(serial, expectedSerial.value_or(L"unchanged"));
+
             DEVINST expectedParent = 0;
             const CONFIGRET expectedResult = ::CM_Get_Parent(&expectedParent, node, 0);
             DevInst parent = 0xFFFFFFFFu;
@@ -336,6 +349,9 @@ TEST(Win32DeviceSetupPort, TheLocationClimbStopsAtANodeWithoutOne)
     DevInst parent = 7;
     EXPECT_NE(setup.Parent(0xFFFFFFF0u, &parent), kCrSuccess);
     EXPECT_EQ(parent, 7u);
+    // No instance ID, so no serial either.
+    EXPECT_FALSE(setup.SerialNumber(0xFFFFFFF0u, &text));
+    EXPECT_EQ(text, L"unchanged");
 }
 
 TEST(Win32DeviceSetupPort, PropertyBuffersGiveTheirFirstString)

@@ -31,7 +31,10 @@ public:
     {
     }
 
-    HWND Hwnd() const { return static_cast<HWND>(static_cast<Win32DialogHost&>(Host()).ActiveDialogWindow()); }
+    HWND Hwnd() const
+    {
+        return static_cast<HWND>(static_cast<Win32DialogHost&>(Host()).ActiveDialogWindow());
+    }
     HWND Item(int id) const { return ::GetDlgItem(Hwnd(), id); }
 
     int setClicks = 0;
@@ -326,7 +329,10 @@ TEST_F(Win32Host, MessagesAreModalBoxesWithTheApplicationTitle)
 // notes whether the link is too and ends the dialog.
 class LinkDialog : public CDialog {
 public:
-    LinkDialog(Win32DialogHost& host, Runtime& runtime) : CDialog(host, ids::kMainDialog, L"NorvikTests"), link(runtime) {}
+    LinkDialog(Win32DialogHost& host, Runtime& runtime)
+        : CDialog(host, ids::kMainDialog, L"NorvikTests"), link(runtime)
+    {
+    }
     CHyperLink link;
     std::function<void(LinkDialog&)> script;
     bool shown = false;
@@ -434,7 +440,8 @@ TEST_F(Win32Host, HyperlinkSubclassingTooltipColoursAndClicks)
     ASSERT_TRUE(dialog.shown);
     EXPECT_TRUE(dialog.linkShown);
     EXPECT_EQ(runtime.ShellOpenTargets(),
-              (std::vector<std::wstring>{L"https://norvik-tools.example.org/xu", L"https://norvik-tools.example.org/xu"}));
+              (std::vector<std::wstring>{L"https://norvik-tools.example.org/xu",
+                                         L"https://norvik-tools.example.org/xu"}));
 }
 
 // What a thread timer saw of a dialog of this thread before it closed it.
@@ -549,7 +556,8 @@ TEST_F(Win32Host, TheMainDialogRunsOnTheDemoMachineAndWritesItsSettingsOnClose)
     FakeRuntime runtime;
     runtime.SetModulePath(L"C:\\Norvik\\Norvik.exe");
     runtime.SetPathSeparator(L'\\');
-    AppPorts ports{runtime, host, machine.CaptureStackPort(), machine.UsbHostPort(), machine.DeviceSetupPort()};
+    AppPorts ports{runtime, host, machine.CaptureStackPort(), machine.UsbHostPort(),
+                   machine.DeviceSetupPort()};
 
     ExpectDialog(MainDialogTemplate().caption, {ids::kCsEdit, ids::kDataEdit, ids::kInfoEdit}, WM_CLOSE);
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &InspectAndClose);

@@ -63,8 +63,8 @@ std::string ReadWholeFile(const std::wstring& path)
 
 std::wstring OwnConsoleText()
 {
-    HANDLE screen = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE screen = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (screen == INVALID_HANDLE_VALUE)
         return L"";
     std::wstring text;
@@ -106,8 +106,8 @@ TEST(Win32Console, DiagnosticsAppearInTheConsoleOpenedForThem)
     ::SetEnvironmentVariableW(kConsoleChildVariable, output.c_str());
     wchar_t self[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring commandLine =
-        L"\"" + std::wstring(self) + L"\" --gtest_filter=Win32Console.DiagnosticsAppearInTheConsoleOpenedForThem";
+    std::wstring commandLine = L"\"" + std::wstring(self) +
+                               L"\" --gtest_filter=Win32Console.DiagnosticsAppearInTheConsoleOpenedForThem";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION child{};
@@ -148,7 +148,8 @@ TEST(Win32Profile, WritingCreatesTheFileAndChangesOnlyTheKeyWritten)
     Win32Runtime runtime;
     const std::wstring path = dir.File(L"NorvikCfg.ini");
     ASSERT_TRUE(runtime.WriteProfileString(L"Config", L"InuptMode", L"0", path));
-    ASSERT_TRUE(runtime.WriteProfileString(L"Config", L"InputGuid", L"{36FC9E60-C465-11CF-8056-444553540000}", path));
+    ASSERT_TRUE(
+        runtime.WriteProfileString(L"Config", L"InputGuid", L"{36FC9E60-C465-11CF-8056-444553540000}", path));
     ASSERT_TRUE(runtime.WriteProfileString(L"Config", L"InuptMode", L"1", path));
 
     EXPECT_EQ(runtime.ReadProfileInt(L"Config", L"InuptMode", 0, path), 1);
@@ -209,7 +210,9 @@ TEST(Win32CodePage, ConvertsCodePage936BothWays)
     // Embedded zeros are converted like any other character.
     EXPECT_EQ(gbk.WideToAnsi(std::wstring(L"a\0b", 3)), std::optional<std::string>(std::string("a\0b", 3)));
     // A character the code page cannot represent gets the default character.
-    EXPECT_EQ(gbk.WideToAnsi(L"a\x0E01" L"b"), std::optional<std::string>("a?b"));
+    EXPECT_EQ(gbk.WideToAnsi(L"a\x0E01"
+                             L"b"),
+              std::optional<std::string>("a?b"));
 }
 
 TEST(Win32CodePage, AnUnknownCodePageIsRefused)

@@ -15,7 +15,9 @@ const char* kScenario = R"({
       "1": {"length": 4, "value": "01 02 03 04"},
       "2": {"length": 2, "value": "AA BB", "getFail": "0x8007001F", "failTimes": 1},
       "3": {"length": 1, "value": "07", "setFail": "0x80070015", "delayMs": 900},
-      "4": {"length": 3, "fail": "0x80070057"}
+      "4": {"length": 3, "fail": "0x80070057"},
+      "5": {"length": 2, "value": "10 00", "info": 15, "min": "01", "max": "20", "res": "02", "def": "08",
+            "queryFail": {"res": "0x80070032"}}
     }}
   }],
   "usb": {"controllers": [{"index": 0, "hub": {"ports": 2, "children": {"2": {
@@ -119,6 +121,28 @@ TEST_F(EmulatedCameraTest, ExtensionUnitControlsAnswerLengthInfoAndRoundTripThei
     EXPECT_EQ(camera_->ControlValue(9, 1), written);
 }
 
+TEST_F(EmulatedCameraTest, QueriesAnswerTheScenarioKeysAndTheirDefaults)
+{
+    auto ask = [this](std::uint8_t request, std::uint8_t selector, std::uint16_t length) {
+        return camera_->Control(Class(kIn, request, selector, 9, 0, length), {});
+    };
+    using Bytes = std::vector<std::uint8_t>;
+    EXPECT_EQ(ask(uvcreq::kGetInfo, 5, 1).data, (Bytes{15}));
+    EXPECT_EQ(ask(uvcreq::kGetMin, 5, 2).data, (Bytes{0x01, 0x00}));
+    EXPECT_EQ(ask(uvcreq::kGetMax, 5, 2).data, (Bytes{0x20, 0x00}));
+    EXPECT_EQ(ask(uvcreq::kGetDef, 5, 2).data, (Bytes{0x08, 0x00}));
+    // queryFail stalls its kind only, as a request the control does not have.
+    EXPECT_TRUE(ask(uvcreq::kGetRes, 5, 2).stall);
+    EXPECT_EQ(ErrorCode(), uvcerror::kInvalidRequest);
+    EXPECT_EQ(ask(uvcreq::kGetCur, 5, 2).data, (Bytes{0x10, 0x00}));
+    // Selector 1 gives nothing: the defaults.
+    EXPECT_EQ(ask(uvcreq::kGetMin, 1, 4).data, (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(ask(uvcreq::kGetMax, 1, 4).data, (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(ask(uvcreq::kGetRes, 1, 4).data, (Bytes{1, 0, 0, 0}));
+    // "fail" stalls the queries too.
+    EXPECT_TRUE(ask(uvcreq::kGetInfo, 4, 1).stall);
+}
+
 TEST_F(EmulatedCameraTest, UnknownSelectorsAndUnitsStallWithTheirErrorCode)
 {
     EXPECT_TRUE(camera_->Control(Class(kIn, uvcreq::kGetLen, 7, 9, 0, 2), {}).stall);
@@ -160,10 +184,10 @@ TEST_F(EmulatedCameraTest, InjectedFailuresStallOnlyTheirRequestsAndStopAfterFai
 // failure code a scenario injects.
 TEST(EmulatedCameraErrors, InjectedCodesGiveTheLikeUvcReason)
 {
-    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070015u)), uvcerror::kNotReady);     // ERROR_NOT_READY
-    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070005u)), uvcerror::kWrongState);   // ERROR_ACCESS_DENIED
-    EXPECT_EQ(UvcErrorCodeFor(HResult(0x8000000Bu)), uvcerror::kOutOfRange);   // E_BOUNDS
-    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070057u)), uvcerror::kInvalidValue); // ERROR_INVALID_PARAMETER
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070015u)), uvcerror::kNotReady);      // ERROR_NOT_READY
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070005u)), uvcerror::kWrongState);    // ERROR_ACCESS_DENIED
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x8000000Bu)), uvcerror::kOutOfRange);    // E_BOUNDS
+    EXPECT_EQ(UvcErrorCodeFor(HResult(0x80070057u)), uvcerror::kInvalidValue);  // ERROR_INVALID_PARAMETER
     EXPECT_EQ(UvcErrorCodeFor(HResult(0x8007001Fu)), uvcerror::kUnknown);
     EXPECT_EQ(UvcErrorCodeFor(HResult(0x8000000Au)), uvcerror::kUnknown);
 }
@@ -240,12 +264,20 @@ TEST(UsbIpWire, OutDataIsCutToTheTransferLength)
 TEST(UsbIpWire, DecodesSubmitAndUnlinkAndEncodesAnswersBigEndian)
 {
     UsbIpHeaderBytes h{};
-    h[3] = 0x01;                                   // CMD_SUBMIT
-    h[6] = 0x01; h[7] = 0x02;                      // seqnum 0x102
-    h[15] = 0x00;                                  // OUT
-    h[24] = 0x00; h[25] = 0x00; h[26] = 0x01; h[27] = 0x00;  // 256 bytes
-    h[32] = 0xFF; h[33] = 0xFF; h[34] = 0xFF; h[35] = 0xFF;  // number_of_packets -1
-    h[40] = 0x21; h[41] = 0x01;
+    h[3] = 0x01;  // CMD_SUBMIT
+    h[6] = 0x01;
+    h[7] = 0x02;   // seqnum 0x102
+    h[15] = 0x00;  // OUT
+    h[24] = 0x00;
+    h[25] = 0x00;
+    h[26] = 0x01;
+    h[27] = 0x00;  // 256 bytes
+    h[32] = 0xFF;
+    h[33] = 0xFF;
+    h[34] = 0xFF;
+    h[35] = 0xFF;  // number_of_packets -1
+    h[40] = 0x21;
+    h[41] = 0x01;
     UsbIpCommand submit = DecodeCommand(h);
     EXPECT_EQ(submit.command, kUsbIpCmdSubmit);
     EXPECT_EQ(submit.seqnum, 0x102u);
