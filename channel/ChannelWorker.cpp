@@ -7,6 +7,7 @@
 
 #include "channel/XuChannel.h"
 #include "runtime/Diagnostics.h"
+#include "runtime/SpinWait.h"
 
 namespace norvik {
 
@@ -24,6 +25,10 @@ void ServeRequests(WorkerLink& link, HResult apartment)
             return;
         std::uint32_t handed = kSlotHanded;
         if (!link.slot.compare_exchange_strong(handed, kSlotTaken, std::memory_order_acq_rel)) {
+            // The next request of a busy requester usually follows within
+            // microseconds: look for it before sleeping.
+            if (SpinUntilChanged(link.go, seen, kHandOffSpinChecks))
+                continue;
             std::unique_lock<std::mutex> parked(link.goMutex);
             link.goChanged.wait(parked, [&] { return link.go.load(std::memory_order_acquire) != seen; });
             continue;

@@ -81,7 +81,8 @@ struct WorkerLink {
     std::mutex mutex;
     // The go signal: moved on by every change the thread must look at (a
     // request handed over, stop). The thread sleeps on goChanged only when
-    // it found nothing to do since the value it last saw. (Not std::atomic's
+    // it found nothing to do since the value it last saw, even after a short
+    // spin. (Not std::atomic's
     // wait: GCC 12's libstdc++ can lose its wake where there is no futex,
     // as in the Windows build, and the thread then sleeps for ever.)
     std::atomic<std::uint32_t> go{0};

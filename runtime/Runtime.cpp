@@ -1,5 +1,7 @@
 #include "runtime/Runtime.h"
 
+#include "runtime/SpinWait.h"
+
 namespace norvik {
 
 namespace {
@@ -24,6 +26,8 @@ ValueParking& Parking()
 bool Runtime::WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t expected,
                            std::uint32_t milliseconds)
 {
+    if (SpinUntilChanged(word, expected, kHandOffSpinChecks))
+        return true;
     ValueParking& parking = Parking();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     std::unique_lock<std::mutex> lock(parking.mutex);

@@ -64,7 +64,9 @@ public:
     // seen at once only if the thread that made it calls WakeValue after it;
     // the caller decides when that is needed. The platforms wait in real
     // time on the address itself; the test runtime decides itself when the
-    // time runs out. The default here parks on one process-wide mutex and
+    // time runs out. The platforms' waits and the default here look at the
+    // word for a few microseconds first (SpinWait.h), as an answer often
+    // comes that soon; the default then parks on one process-wide mutex and
     // condition variable.
     virtual bool WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t expected,
                               std::uint32_t milliseconds);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "runtime/ProfileFile.h"
+#include "runtime/SpinWait.h"
 #include "runtime/Utf8.h"
 
 extern char** environ;
@@ -233,7 +234,7 @@ std::int64_t MonotonicNanoseconds()
 bool PosixRuntime::WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t expected,
                                 std::uint32_t milliseconds)
 {
-    if (word.load(std::memory_order_acquire) != expected)
+    if (SpinUntilChanged(word, expected, kHandOffSpinChecks))
         return true;
     const std::int64_t deadline = MonotonicNanoseconds() + std::int64_t(milliseconds) * 1000000;
     for (;;) {

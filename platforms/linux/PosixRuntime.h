@@ -57,7 +57,7 @@ public:
     std::uint32_t TickCount() override;
     void Sleep(std::uint32_t milliseconds) override;
     LocalTime Now() override;
-    // A futex wait on the word itself, and a futex wake.
+    // A short spin, then a futex wait on the word itself; a futex wake.
     bool WaitForValue(const std::atomic<std::uint32_t>& word, std::uint32_t expected,
                       std::uint32_t milliseconds) override;
     void WakeValue(std::atomic<std::uint32_t>& word) override;
