@@ -9,11 +9,10 @@
 
 #include <norvik/Norvik.h>
 
-#include <algorithm>
-#include <chrono>
 #include <memory>
 #include <vector>
 
+#include "bench/MedianTiming.h"
 #include "channel/NodeRequests.h"
 #include "channel/XuChannel.h"
 #include "platforms/linux/PosixRuntime.h"
@@ -24,28 +23,6 @@ namespace {
 
 constexpr const char* kFirmwareUnit = "{6D1F3A52-9C7E-4B21-A8D5-3E0F71C24B96}";
 constexpr std::uint8_t kFirmwareSelector = 1;
-
-template <typename Request>
-void RunTimed(benchmark::State& state, Request request)
-{
-    std::vector<double> samples;
-    samples.reserve(1 << 20);
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!request()) {
-            state.SkipWithError("GET failed");
-            break;
-        }
-        const auto end = std::chrono::steady_clock::now();
-        if (samples.size() < samples.capacity())
-            samples.push_back(std::chrono::duration<double, std::nano>(end - start).count());
-    }
-    if (samples.empty())
-        return;
-    auto middle = samples.begin() + std::ptrdiff_t(samples.size() / 2);
-    std::nth_element(samples.begin(), middle, samples.end());
-    state.counters["median_ns"] = *middle;
-}
 
 void BM_ChannelGet(benchmark::State& state)
 {
@@ -62,7 +39,7 @@ void BM_ChannelGet(benchmark::State& state)
     // The length probe, once, as the session caches it.
     RequestXuProperty(ports, channel.get(), kFirmwareSelector, nullptr, 0, false);
     std::vector<std::uint8_t> data(channel->bytesReturned);
-    RunTimed(state, [&] {
+    norvik::bench::RunTimedRequests(state, "GET failed", [&] {
         const bool ok = RequestXuProperty(ports, channel.get(), kFirmwareSelector, data.data(),
                                           std::uint16_t(data.size()), false);
         benchmark::DoNotOptimize(data.data());
@@ -81,7 +58,7 @@ void BM_SessionGet(benchmark::State& state)
         return;
     }
     std::size_t rows = 0;
-    RunTimed(state, [&] {
+    norvik::bench::RunTimedRequests(state, "GET failed", [&] {
         const bool ok = bool(session.Get("1"));
         // The log grows by a row per GET; keep it short as a long run goes.
         if (++rows == 4096) {

@@ -10,10 +10,10 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <vector>
 
+#include "bench/MedianTiming.h"
 #include "channel/NodeRequests.h"
 #include "channel/XuChannel.h"
 #include "platforms/sim/FakeRuntime.h"
@@ -50,31 +50,11 @@ public:
 
 const Guid kUnit = *ParseRegistryGuid("{0FB885C3-68C2-4547-90F7-8F47579D95FC}");
 
-template <typename Request>
-void RunTimed(benchmark::State& state, Request request)
-{
-    std::vector<double> samples;
-    samples.reserve(1 << 20);
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!request())
-            state.SkipWithError("request failed");
-        const auto end = std::chrono::steady_clock::now();
-        if (samples.size() < samples.capacity())
-            samples.push_back(std::chrono::duration<double, std::nano>(end - start).count());
-    }
-    if (samples.empty())
-        return;
-    auto middle = samples.begin() + std::ptrdiff_t(samples.size() / 2);
-    std::nth_element(samples.begin(), middle, samples.end());
-    state.counters["median_ns"] = *middle;
-}
-
 void BM_BareKsProperty(benchmark::State& state)
 {
     ImmediateControl control;
     std::uint8_t data[8] = {};
-    RunTimed(state, [&] {
+    norvik::bench::RunTimedRequests(state, "request failed", [&] {
         KsNodeProperty property = MakeKsNodeProperty(kUnit, 7, false, 5);
         std::uint32_t bytes = 0;
         const HResult result = control.KsProperty(&property, sizeof property, data, 8, &bytes);
@@ -93,7 +73,7 @@ void RunWorker(benchmark::State& state, Runtime& runtime)
     channel->nodeId = 5;
     channel->control = std::make_shared<ImmediateControl>();
     std::uint8_t data[8] = {};
-    RunTimed(state, [&] {
+    norvik::bench::RunTimedRequests(state, "request failed", [&] {
         const bool ok = RequestXuProperty(ports, channel.get(), 7, data, 8, false);
         benchmark::DoNotOptimize(data);
         return ok;
